@@ -1,0 +1,35 @@
+#include "linkhelpers.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QRegularExpression>
+#include <QTimer>
+
+void delayMs(int ms)
+{
+    if (ms <= 0)
+        return;
+    QElapsedTimer clock; // monotonic
+    clock.start();
+    // A local event loop handles events as they arrive and sleeps in between,
+    // instead of spinning a core for the whole pause.
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    loop.exec();
+    while (!clock.hasExpired(ms))
+        QCoreApplication::processEvents();
+}
+
+bool isValidIp(const QString &text)
+{
+    // Anchored with \A...\z: a plain "$" would also accept a trailing newline.
+    static const QRegularExpression re(QRegularExpression::anchoredPattern(QStringLiteral(
+        "(?:(?:25[0-5]|2[0-4][0-9]|[01]?[0-9]?[0-9])\\.){3}"
+        "(?:25[0-5]|2[0-4][0-9]|[01]?[0-9]?[0-9])")));
+    return re.match(text).hasMatch();
+}
