@@ -1,0 +1,143 @@
+#include "pltsolve.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+bool isChained(const std::vector<QLineF> &segs)
+{
+    for (size_t k = 1; k < segs.size(); ++k)
+        if (segs[k].p1() != segs[k - 1].p2())
+            return false;
+    return true;
+}
+
+bool isClosedChain(const std::vector<QLineF> &segs)
+{
+    return !segs.empty() && segs.back().p2() == segs.front().p1() && isChained(segs);
+}
+
+// Runs the path again over its first `close` units. The walk also covers the
+// segments it appends, so an overcut longer than the path goes round again.
+void appendOvercut(std::vector<QLineF> &segs, double close)
+{
+    double remaining = close;
+    for (size_t k = 0; k < segs.size(); ++k) {
+        const QLineF s = segs[k];
+        if (s.p1() == s.p2())
+            continue;
+        const double length = s.length();
+        if (remaining > length) {
+            segs.push_back(s);
+            remaining -= length;
+        } else if (qFuzzyCompare(length, remaining)) {
+            segs.push_back(s);
+            return;
+        } else {
+            segs.push_back(QLineF(s.p1(), s.p1() + (remaining / length) * (s.p2() - s.p1())));
+            return;
+        }
+    }
+}
+
+// Both ends moved `knife` units forward along the segment. A zero-length
+// segment has no direction and stays where it is.
+QLineF knifeShifted(const QLineF &s, double knife)
+{
+    const double length = s.length();
+    if (length == 0)
+        return s;
+    return s.translated((knife / length) * (s.p2() - s.p1()));
+}
+
+// Arc segments for a joint turning by `a` degrees (QLineF::angleTo).
+int arcSteps(double a)
+{
+    if (a < 30 || a >= 330)
+        return 0;
+    if (a < 60 || a >= 300)
+        return 3;
+    if (a < 90 || a >= 270)
+        return 4;
+    if (a < 120 || a >= 240)
+        return 5;
+    if (a < 150 || a >= 210)
+        return 6;
+    return 7;
+}
+
+} // namespace
+
+QList<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
+{
+    QPointF corner;
+    QPointF meet;
+    if (a.intersects(b, &meet) != QLineF::NoIntersection && QLineF(meet, a.p2()).length() <= 400)
+        corner = meet;
+    else
+        corner = (a.p2() + b.p1()) / 2;
+
+    const double turn = a.angleTo(b);
+    const double step = turn < 180 ? -turn / n : (360 - turn) / n;
+    const QPointF start = a.p2();
+    const double dx = start.x() - corner.x();
+    const double dy = start.y() - corner.y();
+
+    QList<QLineF> arc;
+    arc.reserve(n);
+    QPointF previous = start;
+    for (int i = 1; i <= n - 1; ++i) {
+        const double theta = i * step * pi / 180;
+        const double c = std::cos(theta);
+        const double s = std::sin(theta);
+        const QPointF q(corner.x() + dx * c - dy * s, corner.y() + dx * s + dy * c);
+        arc.append(QLineF(previous, q));
+        previous = q;
+    }
+    arc.append(QLineF(previous, b.p1()));
+    return arc;
+}
+
+PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, double close) const
+{
+    if (knife == 0 && close == 0)
+        return paths;
+    PlotPathList result;
+    result.reserve(paths.size());
+    std::vector<QLineF> segs;
+    std::vector<QLineF> shifted;
+    for (const PlotPath &path : paths) {
+        segs.assign(path.segments.cbegin(), path.segments.cend());
+        if (close > 0 && isClosedChain(segs))
+            appendOvercut(segs, close);
+
+        shifted.clear();
+        for (const QLineF &s : segs)
+            shifted.push_back(knifeShifted(s, knife));
+
+        PlotPath out = path;
+        out.segments.clear();
+        if (!shifted.empty()) {
+            out.segments.reserve(int(shifted.size()) * 2);
+            out.segments.append(shifted[0]);
+        }
+        const size_t last = shifted.empty() ? 0 : shifted.size() - 1;
+        for (size_t j = 1; j <= last; ++j) {
+            const QLineF &a = shifted[j - 1];
+            const QLineF &b = shifted[j];
+            const int n = arcSteps(a.angleTo(b));
+            if (n == 0 && j != last) {
+                out.segments.append(QLineF(a.p2(), b.p2()));
+            } else if (n == 0) {
+                out.segments.append(QLineF(a.p2(), b.p1()));
+                out.segments.append(b);
+            } else {
+                out.segments.append(cornerArc(a, b, n));
+                out.segments.append(b);
+            }
+        }
+        result.append(out);
+    }
+    return result;
+}

@@ -1,0 +1,84 @@
+#pragma once
+#include <QLineF>
+#include <QList>
+#include <QObject>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+// Coordinates everywhere in this header are HPGL plotter units held as
+// double, 40 per mm; x points right and y points up, as on the cutter.
+
+// One continuous run of the tool. `pen` is the last SP number read before the
+// path began (1 creasing tool, 2 knife, 0 none); the three line-type fields
+// are the LT parameters in force when it began.
+struct PlotPath
+{
+    int pen = 0;
+    int lineType = 0;
+    double patternLength = 0.0;
+    int lineTypeMode = 0;
+    QList<QLineF> segments;
+
+    // All four attributes equal and the same segments, each compared with
+    // QPointF's fuzzy equality.
+    bool operator==(const PlotPath &other) const;
+    bool operator!=(const PlotPath &other) const { return !(*this == other); }
+};
+
+// Paths in cutting order. Lists made by parsePaths hold no empty path, no
+// segment whose ends round to the same integer point and no NaN.
+using PlotPathList = QList<PlotPath>;
+
+// Rounds half towards positive infinity, as QLineF::toLine does, but without
+// the int range limit: coordinates moved by rotation or offsets may leave it.
+qint64 roundCoordinate(double v);
+
+// Every plot operation. Stateless: each method is a pure function of its
+// arguments, safe to call on separate values from any thread.
+class PltSolve : public QObject
+{
+    Q_OBJECT
+public:
+    explicit PltSolve(QObject *parent = nullptr);
+
+    // Reading. readPlotFile returns the whole text ("" when the path is empty
+    // or the file does not open); line ends become "\n".
+    QString readPlotFile(const QString &path) const;
+    // Exactly three strings: header (up to the first ';' when the text holds
+    // an MD instruction), crease section from "SP1;", cut section from "SP2;"
+    // up to "!PG;". Each may be empty.
+    QStringList splitSections(const QString &text) const;
+    // Paths of one section, already passed through dropDegenerate.
+    PlotPathList parsePaths(const QString &section) const;
+    // Keeps only segments whose ends round to different integer points and
+    // hold no NaN; paths left empty are dropped.
+    PlotPathList dropDegenerate(const PlotPathList &paths) const;
+
+    // Knife offset and close offset (plotter units, 0 = off). With both 0 the
+    // input comes back unchanged; otherwise one output path per input path.
+    PlotPathList compensateKnife(const PlotPathList &paths, double knife, double close) const;
+    // n (3 to 7) joined segments from A's end to B's start round the corner.
+    QList<QLineF> cornerArc(const QLineF &a, const QLineF &b, int n) const;
+
+    // Box over both ends of all segments; the path needs one segment.
+    QRectF boundingRect(const PlotPath &path) const;
+    // Same paths, inner shapes before the shapes whose box contains theirs.
+    // Two paths with identical boxes keep their order in the settling step.
+    PlotPathList orderInnerFirst(const PlotPathList &paths) const;
+    PlotPathList transposeXY(const PlotPathList &paths) const;
+    PlotPathList flipY(const PlotPathList &paths, double h) const;
+    // Every end (x, y) becomes (x - dx, y - dy).
+    PlotPathList translatePaths(const PlotPathList &paths, double dx, double dy) const;
+
+    // HPGL blocks, no spaces or line breaks, integer coordinates.
+    QString serializeCrease(const PlotPathList &paths) const; // "IN;PA;SP1;" ... "PU;"
+    QString serializeCut(const PlotPathList &paths) const;    // "SP2;" ... "PU;!PG;"
+    QString serializePlain(const PlotPathList &paths) const;  // "IN;PA;" ... "PU;"
+
+    double pi;
+
+private:
+    QString serializeBlock(const PlotPathList &paths, const char *opening,
+                           const char *closing) const;
+};

@@ -1,0 +1,130 @@
+#include "sheet.h"
+
+#include "mdsize.h"
+
+namespace {
+
+// One row per work mode; the columns of modes 0-5 differ only in ordering.
+struct ModeEntry
+{
+    int headerDigit;
+    bool sendHeader;
+    bool forceQrDigit;
+    bool orderOverUsb;
+    bool orderOverNetwork;
+};
+
+constexpr ModeEntry kModes[12] = {
+    {3, false, false, true, false},  // 0 Single File, Blank Cut
+    {3, false, false, false, true},  // 1 Single File, Matrix Blank
+    {4, true, false, true, true},    // 2 Single File, Scan Mark
+    {4, true, false, false, true},   // 3 Single File, Matrix Scan
+    {5, true, true, true, true},     // 4 QR Filter, Scan Mark
+    {5, true, true, true, true},     // 5 QR Filter, Matrix Scan
+    {3, false, false, true, true},   // 6 AF. Blank Cut, Single Feed
+    {3, false, false, true, true},   // 7 AF. Blank Cut, Feed While Cutting
+    {4, true, false, true, true},    // 8 AF. Single File, Single Feed
+    {4, true, false, true, true},    // 9 AF. Single File, Feed While Cutting
+    {5, true, true, true, true},     // 10 AF. QR Filter, Single Feed
+    {5, true, true, true, true},     // 11 AF. QR Filter, Feed While Cutting
+};
+
+QString repeated(const QString &block, int times)
+{
+    QString text;
+    if (times <= 0)
+        return text;
+    text.reserve(block.size() * times);
+    for (int i = 0; i < times; ++i)
+        text += block;
+    return text;
+}
+
+} // namespace
+
+SheetModeRow sheetModeRow(int mode, SheetLink link)
+{
+    const ModeEntry &e = kModes[(mode >= 0 && mode < 12) ? mode : 0];
+    return {e.headerDigit, e.sendHeader, e.forceQrDigit,
+            link == SheetLink::Usb ? e.orderOverUsb : e.orderOverNetwork};
+}
+
+SheetOptions sheetOptionsFor(int mode, SheetLink link)
+{
+    const SheetModeRow row = sheetModeRow(mode, link);
+    SheetOptions options;
+    options.headerDigit = row.headerDigit;
+    options.sendHeader = row.sendHeader;
+    options.forceQrDigit = row.forceQrDigit;
+    options.orderInnerFirst = row.orderInnerFirst;
+    return options;
+}
+
+QString leadingMdRun(const QString &text)
+{
+    int end = 0;
+    while (text.midRef(end, 2) == QLatin1String("MD")) {
+        int j = end + 2;
+        while (j < text.size() && text.at(j) != QLatin1Char(';') && text.at(j) != QLatin1Char('\n'))
+            ++j;
+        if (j >= text.size() || text.at(j) != QLatin1Char(';'))
+            break;
+        end = j + 1;
+    }
+    return text.left(end);
+}
+
+PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
+{
+    PreparedSheet sheet;
+    if (plotText.isEmpty())
+        return sheet;
+    QString header = leadingMdRun(plotText);
+    if (header.isEmpty())
+        return sheet;
+
+    const PltSolve solve;
+    const QStringList sections = solve.splitSections(plotText);
+    PlotPathList crease = solve.parsePaths(sections.at(1));
+    PlotPathList cut = solve.parsePaths(sections.at(2));
+    if (options.orderInnerFirst) {
+        crease = solve.orderInnerFirst(crease);
+        cut = solve.orderInnerFirst(cut);
+    }
+    if (options.rotate) {
+        const QSize size = parseMdSize(header);
+        const double c = size.height();
+        crease = solve.flipY(solve.transposeXY(crease), c);
+        cut = solve.flipY(solve.transposeXY(cut), c);
+        header = QStringLiteral("MD0,0,%1,%2,%3;")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .arg(options.headerDigit);
+    }
+
+    QString text;
+    if (options.sendHeader) {
+        text = header;
+        if (options.forceQrDigit)
+            text[text.indexOf(QLatin1Char(';')) - 1] = QLatin1Char('4');
+    }
+    text += repeated(solve.serializeCrease(crease), options.creasePasses);
+    // Every cut pass compensates the same paths the same way, so once is enough.
+    const PlotPathList compensated =
+        solve.compensateKnife(cut, options.knifeOffset, options.closeOffset);
+    text += repeated(solve.serializeCut(compensated).remove(QStringLiteral("!PG;")),
+                     options.cutPasses);
+    text += QStringLiteral("!PG;");
+
+    sheet.ok = true;
+    sheet.header = header;
+    sheet.jobText = text;
+    sheet.crease = crease;
+    sheet.cut = compensated;
+    return sheet;
+}
+
+PreparedSheet prepareSheetFile(const QString &path, const SheetOptions &options)
+{
+    return prepareSheet(PltSolve().readPlotFile(path), options);
+}
