@@ -1,0 +1,13 @@
+// A deliberately plain mark search written straight from the algorithm's
+// description (integral image, pixel-by-pixel morphology, queue flood fill).
+// The library's tuned search must give the same region table and result.
+#pragma once
+
+#include "marksearch.h"
+
+namespace reference {
+
+void searchMark(const uint8_t *half, int32_t markShape, float markSize,
+                glyphscan::MarkSearch &out);
+
+} // namespace reference

@@ -1,0 +1,26 @@
+// Collects what a piece of code prints to standard output (the library's
+// diagnostics go there through printf).
+#pragma once
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <unistd.h>
+
+inline std::string captureStdout(const std::function<void()> &run)
+{
+    std::fflush(stdout);
+    FILE *sink = std::tmpfile();
+    const int saved = dup(fileno(stdout));
+    dup2(fileno(sink), fileno(stdout));
+    run();
+    std::fflush(stdout);
+    dup2(saved, fileno(stdout));
+    close(saved);
+    std::string out;
+    std::rewind(sink);
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        out.push_back(static_cast<char>(c));
+    std::fclose(sink);
+    return out;
+}
