@@ -1,0 +1,94 @@
+#pragma once
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "linkhelpers.h"
+#include "mdsize.h"
+
+QT_BEGIN_NAMESPACE
+namespace Ui { class MainWidget; }
+class QTcpSocket;
+QT_END_NAMESPACE
+
+// The program's one window. It owns the form (every widget under a fixed
+// object name), the plot processor, the cutter links and the camera socket,
+// and brings them up in a fixed order in its constructor. The operator's
+// settings live in the widgets; config.ini only loads and saves them.
+class MainWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MainWidget(QWidget *parent = nullptr);
+    ~MainWidget() override;
+
+    // Settings file (config.ini, INI format, groups WCAM and KLOM). Loaded
+    // once by the constructor, saved once by closeEvent.
+    void loadSettings();
+    void saveSettings();
+
+    // Where loadSettings/saveSettings read and write: config.ini beside the
+    // executable, or in the user's config directory when the executable's
+    // directory cannot be written. A non-empty override (tests, tools) wins.
+    static QString settingsPath();
+    static void setSettingsPathOverride(const QString &path);
+
+    // Work modes: fill modeNames/modeTips, and show the option groups of workIndex.
+    void initModeTable();
+    void updateModeWidgets();
+
+    static void delayMs(int ms) { ::delayMs(ms); }
+    static QSize parseMdSize(const QString &text) { return ::parseMdSize(text); }
+    static bool isValidIp(const QString &text) { return ::isValidIp(text); }
+
+    int workIndex = 0;       // current work mode, 0..11
+    QStringList modeNames;   // the 12 mode titles, translated when built
+    QStringList modeTips;    // the 12 mode descriptions
+    int originX = 0;         // carriage origin kept by "Set Origin", plotter units
+    int originY = 0;
+    int unitsPerMm = 40;     // plotter units per millimetre
+    int feedStartX = 120;    // auto-feed start move, first coordinate, plotter units
+    int feedCenterY = 9300;  // auto-feed start move, centre of the second coordinate, plotter units
+    int scanStepX = 400;     // smart scan step between mark search positions, plotter units
+    int scanStepY = 600;
+    int feedIntervalSecs = 18; // minimum time between two sheet feeds, seconds
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_connectBtn_clicked();
+    void on_startCamBtn_clicked();
+    void on_socket_read();
+    void on_socket_disconnected();
+    void on_enSeeK_clicked();
+    void on_devType_currentTextChanged(const QString &arg1);
+    void on_prevMode_clicked();
+    void on_nextMode_clicked();
+    void on_setFilePath_clicked();
+    void on_lineView_configChanged();
+    void on_matrix_configChanged();
+    void on_autoCalibrate_clicked();
+    void on_setOrigin_clicked();
+    void on_backOrigin_clicked();
+    void on_startBtn_clicked();
+
+private:
+    void installTranslation();
+    void showMode();
+    void showReleaseDate();
+    void connectPreview();
+    void connectMatrix();
+    void setUpUsbLink();
+    void setUpCamSocket();
+    void setUpNetworkLink();
+
+    Ui::MainWidget *ui = nullptr;
+    QTcpSocket *camSocket = nullptr; // camera stream, child of this window
+    QByteArray frameBuffer;          // camera frame being assembled
+    bool inFrame = false;            // a camera frame is being assembled
+    int markerState = 0;             // bytes of the frame marker matched so far
+};

@@ -1,0 +1,6 @@
+#include "mylineedit.h"
+
+MyLineEdit::MyLineEdit(QWidget *parent)
+    : QLineEdit(parent)
+{
+}

@@ -1,0 +1,145 @@
+// Loading and saving the operator's settings (config.ini).
+#include "mainwidget.h"
+#include "settingspath.h"
+#include "ui_mainwidget.h"
+#include "workmodes.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <array>
+
+namespace {
+
+// One stored key and the widget whose state it holds; no widget means the
+// window's workIndex.
+struct SettingKey
+{
+    const char *key;
+    QWidget *widget;
+};
+
+// Every key, in the order both operations handle them.
+std::array<SettingKey, 20> settingKeys(Ui::MainWidget *ui)
+{
+    return {{
+        {"WCAM/ssid", ui->ssid},
+        {"WCAM/passwd", ui->passwd},
+        {"WCAM/ipAddr", ui->ipAddr},
+        {"KLOM/WorkIndex", nullptr},
+        {"KLOM/devType", ui->devType},
+        {"KLOM/deviceIP", ui->deviceIP},
+        {"KLOM/filePath", ui->filePath},
+        {"KLOM/knifeOffsetChx", ui->knifeOffsetChx},
+        {"KLOM/knifeOffset", ui->knifeOffset},
+        {"KLOM/closeOffsetChx", ui->closeOffsetChx},
+        {"KLOM/closeOffset", ui->closeOffset},
+        {"KLOM/matOne", ui->matOne},
+        {"KLOM/matTwo", ui->matTwo},
+        {"KLOM/matFour", ui->matFour},
+        {"KLOM/matSpH", ui->matSpH},
+        {"KLOM/matSpV", ui->matSpV},
+        {"KLOM/feedDist", ui->feedDist},
+        {"KLOM/offsetArg", ui->offsetArg},
+        {"KLOM/ejectDist", ui->ejectDist},
+        {"KLOM/smartScan", ui->smartScan},
+    }};
+}
+
+// A missing key arrives as an invalid variant and so becomes empty text, 0,
+// 0.0 or false; the spin boxes clamp to their ranges.
+void applyValue(QWidget *widget, const QVariant &value)
+{
+    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+        edit->setText(value.toString());
+    else if (auto *combo = qobject_cast<QComboBox *>(widget))
+        combo->setCurrentText(value.toString());
+    else if (auto *decimal = qobject_cast<QDoubleSpinBox *>(widget))
+        decimal->setValue(value.toDouble());
+    else if (auto *integer = qobject_cast<QSpinBox *>(widget))
+        integer->setValue(value.toInt());
+    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        button->setChecked(value.toBool());
+}
+
+QVariant widgetValue(const QWidget *widget)
+{
+    if (auto *edit = qobject_cast<const QLineEdit *>(widget))
+        return edit->text();
+    if (auto *combo = qobject_cast<const QComboBox *>(widget))
+        return combo->currentText();
+    if (auto *decimal = qobject_cast<const QDoubleSpinBox *>(widget))
+        return decimal->value();
+    if (auto *integer = qobject_cast<const QSpinBox *>(widget))
+        return integer->value();
+    if (auto *button = qobject_cast<const QAbstractButton *>(widget))
+        return button->isChecked();
+    return {};
+}
+
+QString &settingsPathOverride()
+{
+    static QString path;
+    return path;
+}
+
+} // namespace
+
+QString settingsFileFor(const QString &appDir, const QString &userConfigDir)
+{
+    const QString beside = appDir + QStringLiteral("/config.ini");
+    const QFileInfo file(beside);
+    const bool writable = file.exists() ? file.isWritable() : QFileInfo(appDir).isWritable();
+    return writable ? beside : userConfigDir + QStringLiteral("/config.ini");
+}
+
+void MainWidget::setSettingsPathOverride(const QString &path)
+{
+    settingsPathOverride() = path;
+}
+
+QString MainWidget::settingsPath()
+{
+    if (!settingsPathOverride().isEmpty())
+        return settingsPathOverride();
+    return settingsFileFor(QCoreApplication::applicationDirPath(),
+                           QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+}
+
+void MainWidget::loadSettings()
+{
+    const QString path = settingsPath();
+    qDebug() << "Settings read from" << path;
+    if (!QFile::exists(path))
+        return;
+    QSettings settings(path, QSettings::IniFormat);
+    for (const SettingKey &k : settingKeys(ui)) {
+        const QVariant value = settings.value(QLatin1String(k.key));
+        if (k.widget)
+            applyValue(k.widget, value);
+        else
+            workIndex = value.toInt();
+    }
+    // A stored mode outside the table would index past the mode lists.
+    if (workIndex < 0 || workIndex >= int(workModes.size()))
+        workIndex = 0;
+}
+
+void MainWidget::saveSettings()
+{
+    const QString path = settingsPath();
+    qDebug() << "Settings written to" << path;
+    QSettings settings(path, QSettings::IniFormat);
+    for (const SettingKey &k : settingKeys(ui)) {
+        if (!k.widget)
+            settings.setValue(QLatin1String(k.key), workIndex);
+        else if (k.widget != ui->deviceIP || isValidIp(ui->deviceIP->text()))
+            settings.setValue(QLatin1String(k.key), widgetValue(k.widget));
+    }
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qWarning() << "Settings could not be written to" << path;
+}

@@ -1,0 +1,7 @@
+#pragma once
+#include <QString>
+
+// config.ini in appDir when it can be written there (the file if it exists,
+// otherwise the directory), else config.ini in userConfigDir, so that the
+// settings of an installed program are not silently lost.
+QString settingsFileFor(const QString &appDir, const QString &userConfigDir);

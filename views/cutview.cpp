@@ -1,0 +1,6 @@
+#include "cutview.h"
+
+CutView::CutView(QWidget *parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "knifeview.h"
+
+KnifeView::KnifeView(QWidget *parent)
+    : QWidget(parent)
+{
+}

@@ -1,0 +1,6 @@
+#include "lineview.h"
+
+LineView::LineView(QWidget *parent)
+    : QWidget(parent)
+{
+}
