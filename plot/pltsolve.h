@@ -1,6 +1,7 @@
 #pragma once
 #include <QLineF>
 #include <QList>
+#include <QMetaType>
 #include <QObject>
 #include <QRectF>
 #include <QString>
@@ -29,6 +30,7 @@ struct PlotPath
 // Paths in cutting order. Lists made by parsePaths hold no empty path, no
 // segment whose ends round to the same integer point and no NaN.
 using PlotPathList = QList<PlotPath>;
+Q_DECLARE_METATYPE(PlotPath)
 
 // Rounds half towards positive infinity, as QLineF::toLine does, but without
 // the int range limit: coordinates moved by rotation or offsets may leave it.
