@@ -7,7 +7,7 @@
 #include <QtDebug>
 
 CutterLink::Pump CutterLink::pumpUntil(const std::function<bool()> &done, int timeoutMs,
-                                       bool silenceCounts)
+                                       bool silenceCounts, bool honourStop)
 {
     QElapsedTimer clock; // monotonic
     clock.start();
@@ -24,7 +24,7 @@ CutterLink::Pump CutterLink::pumpUntil(const std::function<bool()> &done, int ti
     for (;;) {
         if (done())
             return Pump::Done;
-        if (stopRequested())
+        if (honourStop && stopRequested())
             return Pump::Stopped;
         if (timeoutMs >= 0 && clock.hasExpired(timeoutMs))
             return Pump::TimedOut;

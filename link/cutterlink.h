@@ -61,7 +61,10 @@ protected:
     // Handles events until done() is true, timeoutMs elapsed (< 0: no limit) or
     // the stop condition holds. Sleeps between events instead of spinning.
     // Reports the silence to the waiting hook when the wait lasts long.
-    Pump pumpUntil(const std::function<bool()> &done, int timeoutMs, bool silenceCounts = true);
+    // honourStop = false waits for done() or the time-out only (used to collect
+    // a worker that has been told to give up).
+    Pump pumpUntil(const std::function<bool()> &done, int timeoutMs, bool silenceCounts = true,
+                   bool honourStop = true);
     // The pause before a poll; false when stopped during it.
     bool pollPause();
 

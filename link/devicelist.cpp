@@ -1,0 +1,30 @@
+#include "devicelist.h"
+
+#include "usboperate.h"
+
+#include <QComboBox>
+#include <QWidget>
+
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &names,
+                       const std::function<bool(const QString &)> &exists)
+{
+    for (const QString &name : names) {
+        if (device->findData(name, Qt::DisplayRole, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            device->addItem(name);
+    }
+    // Walk backwards: removing an entry then cannot make us skip the one after it.
+    for (int i = device->count() - 1; i >= 0; --i) {
+        if (!exists(device->itemText(i)))
+            device->removeItem(i);
+    }
+    if (devType == QLatin1String("USB"))
+        connectBtn->setEnabled(device->count() > 0);
+}
+
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb)
+{
+    refreshDeviceList(device, connectBtn, devType, usb.listDevices(), [&usb](const QString &name) {
+        usb.setDevice(name);
+        return usb.deviceExists();
+    });
+}

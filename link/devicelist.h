@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QComboBox;
+class QWidget;
+class UsbOperate;
+
+// Brings the cutter selector up to date (the only part of the link that needs widgets):
+// 1. every name of `names` not yet listed (exact, case-sensitive) is appended,
+//    in order; existing entries keep their places;
+// 2. every entry whose device does not exist (exists(text) false) is removed,
+//    each entry checked once, also when neighbours are removed with it;
+// 3. while devType reads "USB", connectBtn is enabled exactly when the list
+//    is not empty; with any other type it is left alone.
+// The combo box keeps its current entry when that entry stays.
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &names,
+                       const std::function<bool(const QString &)> &exists);
+
+// The same with the cutters attached to the USB link. Leaves the link's
+// selected device at the last entry checked; callers select theirs before use.
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb);

@@ -1,0 +1,110 @@
+#include "mockusb.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+MockUsb::MockUsb() : m_bed(umockdev_testbed_new())
+{
+    gchar *root = umockdev_testbed_get_root_dir(m_bed);
+    m_root = root;
+    g_free(root);
+}
+
+MockUsb::~MockUsb()
+{
+    g_object_unref(m_bed);
+}
+
+bool MockUsb::inMockEnvironment()
+{
+    return umockdev_in_mock_environment();
+}
+
+QByteArray MockUsb::add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
+                        const QList<QByteArray> &attributes, const QList<QByteArray> &properties)
+{
+    QVector<gchar *> attrs;
+    for (const QByteArray &a : attributes)
+        attrs << const_cast<gchar *>(a.constData());
+    attrs << nullptr;
+    QVector<gchar *> props;
+    for (const QByteArray &p : properties)
+        props << const_cast<gchar *>(p.constData());
+    props << nullptr;
+    gchar *path = umockdev_testbed_add_devicev(m_bed, subsystem, name.constData(),
+                                               parent.isEmpty() ? nullptr : parent.constData(), attrs.data(),
+                                               props.data());
+    const QByteArray result(path);
+    g_free(path);
+    return result;
+}
+
+MockUsbDevice MockUsb::plug(const QString &port, const QString &lp, int minor, const QString &nodeTarget,
+                            const char *vendor, const char *product, const char *ifnum)
+{
+    MockUsbDevice d;
+    const QByteArray portName = port.toUtf8();
+    d.usb = add("usb", portName, QByteArray(), {"idVendor", vendor, "idProduct", product, "serial", "SN-" + portName},
+                {"DEVTYPE", "usb_device"});
+    d.iface = add("usb", portName + ":1." + QByteArray::number(QByteArray(ifnum).toInt()), d.usb,
+                  {"bInterfaceNumber", ifnum, "bInterfaceClass", "07", "bInterfaceProtocol", "02"},
+                  {"DEVTYPE", "usb_interface"});
+    // The node exists before the device is announced, as with udev.
+    const QString dir = QString::fromUtf8(m_root) + QStringLiteral("/dev/usb");
+    QDir().mkpath(dir);
+    const QString node = dir + QLatin1Char('/') + lp;
+    QFile::remove(node);
+    QFile::link(nodeTarget, node);
+    const QByteArray devName = "/dev/usb/" + lp.toUtf8();
+    d.lp = add("usbmisc", lp.toUtf8(), d.iface, {"dev", "180:" + QByteArray::number(minor)},
+               {"DEVNAME", devName, "MAJOR", "180", "MINOR", QByteArray::number(minor)});
+    return d;
+}
+
+void MockUsb::remove(const QByteArray &path)
+{
+    umockdev_testbed_uevent(m_bed, path.constData(), "remove");
+    umockdev_testbed_remove_device(m_bed, path.constData());
+}
+
+void MockUsb::unplug(const MockUsbDevice &device)
+{
+    remove(device.lp);
+    remove(device.iface);
+    remove(device.usb);
+}
+
+RawPty::RawPty()
+{
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
+        return;
+    termios raw{};
+    ::tcgetattr(master, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(master, TCSANOW, &raw);
+    slavePath = QString::fromLocal8Bit(name);
+}
+
+RawPty::~RawPty()
+{
+    closeMaster();
+    if (slave >= 0)
+        ::close(slave);
+}
+
+void RawPty::closeMaster()
+{
+    if (master >= 0)
+        ::close(master);
+    master = -1;
+}
+
+bool RawPty::writeMaster(const QByteArray &bytes)
+{
+    return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
