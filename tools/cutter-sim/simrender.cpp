@@ -15,14 +15,13 @@ QImage renderSheet(const SimSheet &sheet)
 {
     QRectF area(0, 0, sheet.mdSize.width(), sheet.mdSize.height());
     for (const SimLine &l : sheet.lines)
-        area |= QRectF(l.line.p1(), l.line.p2()).normalized().adjusted(-1, -1, 1, 1);
+        area |= QRectF(l.line.p1(), l.line.p2()).normalized();
     double scale = kPixelsPerUnit;
     scale = std::min(scale, kMaxSide / std::max(1.0, std::max(area.width(), area.height())));
     const QSize size(int(area.width() * scale) + 2 * kMargin, int(area.height() * scale) + 2 * kMargin);
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(kMargin, kMargin);
     painter.scale(scale, scale);
     painter.translate(-area.topLeft());
