@@ -23,6 +23,10 @@ void CamView::resetImage()
 
 void CamView::loadFrame(const uchar *data, int size)
 {
-    frame.loadFromData(data, size);
+    // QImage::loadFromData would leave a null image behind on failure; decode
+    // aside so a damaged frame keeps the last good picture on screen.
+    QImage decoded;
+    if (decoded.loadFromData(data, size))
+        frame = decoded;
     repaint();
 }
