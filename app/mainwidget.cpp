@@ -1,5 +1,9 @@
 #include "mainwidget.h"
+#include "devicelist.h"
 #include "release.h"
+#include "rj45socket.h"
+#include "usbdevices.h"
+#include "usboperate.h"
 #include "ui_mainwidget.h"
 #include "workmodes.h"
 
@@ -54,6 +58,7 @@ MainWidget::MainWidget(QWidget *parent)
 MainWidget::~MainWidget()
 {
     delete ui;
+    delete usbOperate;
 }
 
 void MainWidget::installTranslation()
@@ -94,8 +99,21 @@ void MainWidget::connectMatrix()
 
 void MainWidget::setUpUsbLink()
 {
-    // USB link: usbOperate (no parent) is created here, then refreshDeviceList()
-    // fills the device list and enables connectBtn when a cutter is attached.
+    usbOperate = new UsbOperate;
+    // The watcher comes first so that no cutter plugged in during the first
+    // scan is missed.
+    usbWatcher = new UsbHotplugWatcher(this);
+    connect(usbWatcher, &UsbHotplugWatcher::devicesChanged, this, &MainWidget::refreshDeviceList);
+    refreshDeviceList();
+}
+
+void MainWidget::refreshDeviceList()
+{
+    // The check selects each listed cutter in turn; a plug event handled while
+    // a job runs must not leave the job talking to another cutter.
+    const QString selected = usbOperate->device();
+    ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), *usbOperate);
+    usbOperate->setDevice(selected);
 }
 
 void MainWidget::setUpCamSocket()
@@ -109,7 +127,7 @@ void MainWidget::setUpCamSocket()
 
 void MainWidget::setUpNetworkLink()
 {
-    // Network link: rj45Socket (child of this window) is created here.
+    rj45Socket = new RJ45Socket(this);
 }
 
 void MainWidget::closeEvent(QCloseEvent *)

@@ -12,6 +12,9 @@ QT_BEGIN_NAMESPACE
 namespace Ui { class MainWidget; }
 class QTcpSocket;
 QT_END_NAMESPACE
+class RJ45Socket;
+class UsbHotplugWatcher;
+class UsbOperate;
 
 // The program's one window. It owns the form (every widget under a fixed
 // object name), the plot processor, the cutter links and the camera socket,
@@ -39,6 +42,11 @@ public:
     // Work modes: fill modeNames/modeTips, and show the option groups of workIndex.
     void initModeTable();
     void updateModeWidgets();
+
+    // Lists the attached cutters in `device` (new ones appended, vanished ones
+    // removed) and, while devType reads "USB", enables connectBtn exactly when
+    // one is listed. Runs at start and on every USB hot-plug event.
+    void refreshDeviceList();
 
     static void delayMs(int ms) { ::delayMs(ms); }
     static QSize parseMdSize(const QString &text) { return ::parseMdSize(text); }
@@ -87,6 +95,9 @@ private:
     void setUpNetworkLink();
 
     Ui::MainWidget *ui = nullptr;
+    UsbOperate *usbOperate = nullptr;      // USB link, no parent: deleted by the destructor
+    RJ45Socket *rj45Socket = nullptr;      // network link, child of this window
+    UsbHotplugWatcher *usbWatcher = nullptr; // udev plug events, child of this window
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
     QByteArray frameBuffer;          // camera frame being assembled
     bool inFrame = false;            // a camera frame is being assembled
