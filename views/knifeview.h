@@ -1,8 +1,10 @@
 #pragma once
 #include <QWidget>
 
-// Side view of the tool: a drag knife with its offset when knife offset is on,
-// otherwise a pen. Lengths are millimetres as shown in the form.
+// Side view of the tool over the material: a drag knife with its offset when
+// knife offset is on ("Knife Nose"), otherwise a pen ("Pen Nose"). Lengths
+// are millimetres as shown in the form; one millimetre is a quarter of the
+// widget's width.
 class KnifeView : public QWidget
 {
     Q_OBJECT
@@ -11,4 +13,11 @@ public:
 
     bool knifeOffsetOn = false;
     double knifeOffsetMm = 0.3;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void drawKnife(QPainter &painter);
+    void drawPen(QPainter &painter);
 };

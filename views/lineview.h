@@ -1,15 +1,24 @@
 #pragma once
+#include "pltsolve.h"
+
+#include <QPixmap>
 #include <QWidget>
+
+class QPainter;
 
 // Preview of the current plot paths over a picture of the flat bed.
 // A plot point (x, y), in plotter units (40 per mm), is drawn at the widget
 // pixel ((x + offsetX) * scale, (-y + offsetY) * scale): plotter y points up.
+// The wheel zooms about the cursor (never below the starting scale), a drag
+// with the left button pans, a resize restores the pan but keeps the zoom.
+// Every handler repaints at once.
 class LineView : public QWidget
 {
     Q_OBJECT
 public:
     explicit LineView(QWidget *parent = nullptr);
 
+    PlotPathList paths;   // drawn in list order; the main window assigns it, then repaints
     double scale = 0.01;  // screen pixels per plotter unit (one pixel = 2.5 mm)
     int homeX = 6000;     // offset a resize restores, plotter units
     int homeY = 8000;     // origin's distance above the bottom edge after a resize, plotter units
@@ -20,4 +29,26 @@ public:
     int pressX = 0;       // widget pixel of the last left-button press
     int pressY = 0;
     bool zoomEnabled = true; // false while the left button is held
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QPixmap bed; // ":/png/flat.png", decoded once
 };
+
+// Draws the paths with a painter already scaled by `scale` and translated to
+// the view's offset: pen 2 blue, pen 3 red, any other pen black; dashed when
+// lineType is not 0; one screen pixel wide, square caps, bevel joins; each
+// segment rounded to integer ends with y negated. Consecutive paths that share
+// colour and style go out in one drawLines call; the pixels are those of one
+// drawLine per segment.
+void drawPlotPaths(QPainter &painter, const PlotPathList &paths, double scale);
+
+// The pen a path is drawn with at the given scale.
+QPen plotPathPen(const PlotPath &path, double scale);
