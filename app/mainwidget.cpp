@@ -1,5 +1,6 @@
 #include "mainwidget.h"
 #include "devicelist.h"
+#include "preview.h"
 #include "release.h"
 #include "rj45socket.h"
 #include "usbdevices.h"
@@ -194,9 +195,9 @@ void MainWidget::on_nextMode_clicked()
 void MainWidget::on_devType_currentTextChanged(const QString &arg1)
 {
     if (arg1 == QLatin1String("USB")) {
-        // The cutters listed in the device box; the USB link's own list
-        // (listDevices) takes its place once the link is part of the window.
-        ui->connectBtn->setEnabled(ui->device->count() > 0);
+        // The device box itself is not refilled here. The link does not exist
+        // yet when the stored settings switch the box during construction.
+        ui->connectBtn->setEnabled(usbOperate && !usbOperate->listDevices().isEmpty());
         ui->device->show();
         ui->deviceIP->hide();
     } else if (arg1 == QLatin1String("RJ45")) {
@@ -216,8 +217,17 @@ void MainWidget::on_setFilePath_clicked()
 
 void MainWidget::on_lineView_configChanged()
 {
-    // The preview: read, split, parse, rotate and compensate the plot file,
-    // hand the paths to lineView and the offsets to the illustrations.
+    RouteOptions route;
+    route.knifeOffsetOn = ui->knifeOffsetChx->isChecked();
+    route.knifeOffsetMm = ui->knifeOffset->value();
+    route.closeOffsetOn = ui->closeOffsetChx->isChecked();
+    route.closeOffsetMm = ui->closeOffset->value();
+    const PltSolve solve;
+    ui->lineView->paths = previewPaths(solve, ui->filePath->text(), ui->rotate->isChecked(), route,
+                                       unitsPerMm);
+    // The illustrations follow the offset fields also while no plot file is chosen.
+    showRouteOptions(*ui->cutview, *ui->knifeview, route);
+    repaint();
 }
 
 void MainWidget::on_matrix_configChanged()
