@@ -19,6 +19,7 @@ class UsbOperate;
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &names,
                        const std::function<bool(const QString &)> &exists);
 
-// The same with the cutters attached to the USB link. Leaves the link's
-// selected device at the last entry checked; callers select theirs before use.
+// The same with the cutters attached to the USB link. The link's selected
+// cutter is the same afterwards, so a refresh from a hot-plug event during a
+// job does not redirect the job to another cutter.
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb);

@@ -10,7 +10,8 @@ RJ45Socket::RJ45Socket(QObject *parent, quint16 port) : QTcpSocket(parent), m_po
 
 bool RJ45Socket::connectHost(const QString &ip)
 {
-    if (!isValidIp(ip))
+    Exchange exchange(*this);
+    if (exchange.refused() || !isValidIp(ip))
         return false;
     m_ip = ip;
     if (state() == ConnectedState)

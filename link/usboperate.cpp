@@ -50,13 +50,24 @@ QStringList UsbOperate::listDevices()
 {
     QStringList names;
     for (const UsbDevices::Cutter &c : UsbDevices::attachedCutters()) {
-        const int fd = ::open(c.node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0)
-            continue;
-        ::close(fd);
-        names << c.instance;
+        if (opens(c.instance, c.node))
+            names << c.instance;
     }
     return names;
+}
+
+bool UsbOperate::opens(const QString &instance, const QString &node) const
+{
+    if (node.isEmpty())
+        return false;
+    // A refresh during one of our own transfers must not take the busy cutter for a missing one.
+    if (!m_openInstance.isEmpty() && instance == m_openInstance)
+        return true;
+    const int fd = ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
 }
 
 void UsbOperate::setDevice(const QString &instance)
@@ -64,21 +75,27 @@ void UsbOperate::setDevice(const QString &instance)
     instanceName = instance;
 }
 
+// Opens the selected cutter's node for one transfer; -1 when it is not there.
 int UsbOperate::openNode()
 {
     const QString node = UsbDevices::nodeFor(instanceName);
     if (node.isEmpty())
         return -1;
-    return ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    const int fd = ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0)
+        m_openInstance = instanceName;
+    return fd;
+}
+
+void UsbOperate::closeNode(int fd)
+{
+    ::close(fd);
+    m_openInstance.clear();
 }
 
 bool UsbOperate::deviceExists()
 {
-    const int fd = openNode();
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    return opens(instanceName, UsbDevices::nodeFor(instanceName));
 }
 
 void UsbOperate::on_UsbRead_upgrade(QString s)
@@ -129,7 +146,7 @@ bool UsbOperate::write(const QString &cmd)
     const bool written = writer->written();
     delete writer;
     delete thread;
-    ::close(fd);
+    closeNode(fd);
     return written;
 }
 
@@ -152,7 +169,7 @@ void UsbOperate::read(int timeoutMs)
     thread->wait();
     delete reader;
     delete thread;
-    ::close(fd);
+    closeNode(fd);
     if (abandoned())
         m_reply.clear();
     else if (!m_reply.isEmpty())

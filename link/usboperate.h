@@ -67,7 +67,8 @@ public:
     // Selects the cutter by instance name; its node is looked up at each use.
     void setDevice(const QString &instance);
     QString device() const { return instanceName; }
-    // The selected cutter is attached and its node opens.
+    // The selected cutter is attached and its node opens (or is open for a
+    // transfer of this link right now: usblp allows one open at a time).
     bool deviceExists();
 
     bool sendCmd(const QString &cmd) override;
@@ -84,7 +85,9 @@ public slots:
     void on_UsbWrite_done();
 
 private:
+    bool opens(const QString &instance, const QString &node) const;
     int openNode();
+    void closeNode(int fd);
     bool write(const QString &cmd);
     void read(int timeoutMs);
     WaitOutcome pollUntil(const QString &send, const QString &expected);
@@ -92,6 +95,7 @@ private:
     void resetWake();
 
     QString instanceName;
+    QString m_openInstance; // cutter whose node a transfer holds open now
     QString m_reply;
     bool readIdle = true;
     bool writeIdle = true;

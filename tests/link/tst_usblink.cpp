@@ -28,6 +28,7 @@ private slots:
     void stopAbandonsSilentCutter();
     void hotplugUpdatesDeviceList();
     void hotplugWithNetworkLeavesButtonAlone();
+    void hotplugDuringTransferKeepsJobCutter();
 
 private:
     std::unique_ptr<MockUsb> bed;
@@ -266,6 +267,32 @@ void TestUsbLink::hotplugWithNetworkLeavesButtonAlone()
     bed->plug("1-2", "lp0", 0, a.slavePath);
     QTRY_COMPARE(device.count(), 1);
     QVERIFY(!connectBtn.isEnabled());
+}
+
+void TestUsbLink::hotplugDuringTransferKeepsJobCutter()
+{
+    UsbHotplugWatcher watcher;
+    CutterSimServer sim;
+    sim.faults().silent = true;
+    RawPty other, added;
+    bed->plug("1-2", "lp0", 0, sim.openPty());
+    bed->plug("1-3", "lp1", 1, other.slavePath);
+    UsbOperate usb;
+    QComboBox device;
+    QPushButton connectBtn;
+    refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb);
+    QCOMPARE(device.count(), 2);
+    connect(&watcher, &UsbHotplugWatcher::devicesChanged, this,
+            [&] { refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb); });
+
+    usb.setDevice("1-2:1.0");
+    bool stop = false;
+    usb.setStopCondition([&] { return stop; });
+    QTimer::singleShot(100, this, [&] { bed->plug("1-4", "lp2", 2, added.slavePath); });
+    QTimer::singleShot(800, this, [&] { stop = true; });
+    usb.readReply(); // the refresh runs while this read waits
+    QCOMPARE(device.count(), 3);
+    QCOMPARE(usb.device(), QStringLiteral("1-2:1.0"));
 }
 
 QTEST_MAIN(TestUsbLink)
