@@ -40,7 +40,8 @@ inline uint8_t darkerThanMean(uint32_t sum, uint32_t count, uint32_t pixel)
     return sum * 95u >= 100u * (count * pixel + 1u) ? kSet : 0;
 }
 
-void thresholdRow(const uint8_t *grey, const uint32_t *integral, int y, uint8_t *out)
+void thresholdRow(const uint8_t *__restrict grey, const uint32_t *__restrict integral, int y,
+                  uint8_t *__restrict out)
 {
     const int y1 = std::max(0, y - kWindow);
     const int y2 = std::min(H - 1, y + kWindow);
@@ -85,7 +86,7 @@ void clearBorder(uint8_t *out)
     }
 }
 
-void erodeCross(const uint8_t *in, uint8_t *out)
+void erodeCross(const uint8_t *__restrict in, uint8_t *__restrict out)
 {
     for (int y = 1; y < H - 1; ++y) {
         const uint8_t *up = in + (y - 1) * W;
@@ -98,7 +99,8 @@ void erodeCross(const uint8_t *in, uint8_t *out)
     clearBorder(out);
 }
 
-void dilateSquare(const uint8_t *in, uint8_t *out, uint8_t *columnOr)
+void dilateSquare(const uint8_t *__restrict in, uint8_t *__restrict out,
+                  uint8_t *__restrict columnOr)
 {
     // Separable: OR of three rows, then OR of three columns of that.
     for (int y = 1; y < H - 1; ++y) {

@@ -83,20 +83,23 @@ int scanLevels(const uint8_t *half, uint8_t *clip, char *text, QrOptions options
 {
     int pixelsUpTo[256];
     cumulativeHistogram(half, pixelsUpTo);
-    Scanner shared = options.reuseScanner ? newScanner() : Scanner();
-    int scanned = -1; // level of the last clip image zbar saw
+    int known = -1; // last level whose clip image had its result settled
     for (int i = 0; i < kClipLevels; ++i) {
         const int t = kFirstLevel + i * kLevelStep;
-        if (options.skipUnchangedLevels && scanned >= 0
-            && pixelsUpTo[t] == pixelsUpTo[scanned])
-            continue;
+        if (options.skipKnownLevels) {
+            const bool sameAsKnown = known >= 0 && pixelsUpTo[t] == pixelsUpTo[known];
+            const bool plainWhite = pixelsUpTo[t] == 0;
+            if (sameAsKnown || plainWhite) {
+                known = t;
+                continue;
+            }
+        }
         buildClip(half, t, clip);
-        Scanner own = options.reuseScanner ? Scanner() : newScanner();
-        zbar_image_scanner_t *scanner = options.reuseScanner ? shared.get() : own.get();
+        Scanner scanner = newScanner();
         if (!scanner)
             return 0;
-        scanned = t;
-        if (scanClip(scanner, clip, text))
+        known = t;
+        if (scanClip(scanner.get(), clip, text))
             return t;
     }
     return 0;

@@ -14,11 +14,10 @@ constexpr int kClipLevels = 9; // t = 20, 40, ..., 180
 constexpr int kTextCapacity = 1024;
 
 struct QrOptions {
-    // Skip a level whose clip image equals the one scanned before it (no
-    // half-image pixel lies between the two levels): zbar sees the same image.
-    bool skipUnchangedLevels = true;
-    // One zbar scanner for all levels instead of a new one per level.
-    bool reuseScanner = true;
+    // Skip the scans whose result is known without zbar: a clip image equal
+    // to the one scanned before it (no half-image pixel lies between the two
+    // levels), and a clip image that is plain white (no edge to decode).
+    bool skipKnownLevels = true;
 };
 
 // Copies symbol data up to its first zero byte, at most kTextCapacity - 1
