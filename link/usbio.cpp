@@ -37,9 +37,10 @@ Ready waitReady(int fd, short events, int wakeFd, const QDeadlineTimer &deadline
 
 bool writeAll(int fd, const QByteArray &bytes, int wakeFd)
 {
+    const QDeadlineTimer noLimit(QDeadlineTimer::Forever);
     qsizetype done = 0;
     while (done < bytes.size()) {
-        if (waitReady(fd, POLLOUT, wakeFd, QDeadlineTimer(QDeadlineTimer::Forever)) != Ready::Yes)
+        if (waitReady(fd, POLLOUT, wakeFd, noLimit) != Ready::Yes)
             return false;
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
@@ -48,7 +49,9 @@ bool writeAll(int fd, const QByteArray &bytes, int wakeFd)
             return false;
         done += n;
     }
-    return true;
+    // On a non-blocking usblp node the last transfer may still be running;
+    // closing now would cancel it. Writable again means it completed.
+    return waitReady(fd, POLLOUT, wakeFd, noLimit) == Ready::Yes;
 }
 
 QByteArray readOnce(int fd, int timeoutMs, int wakeFd)

@@ -8,8 +8,10 @@ namespace UsbIo {
 
 constexpr int kMaxReply = 64; // one reply is at most one 64-byte transfer
 
-// Writes all bytes, looping on partial writes and EINTR. false when the
-// device went away, an error occurred or the transfer was abandoned.
+// Writes all bytes, looping on partial writes, EINTR and EAGAIN, and returns
+// once the device has taken them. Works on blocking and non-blocking fds; a
+// non-blocking one lets an abandon end a transfer the device does not take.
+// false when the device went away, an error occurred or it was abandoned.
 bool writeAll(int fd, const QByteArray &bytes, int wakeFd);
 
 // Reads one transfer of at most 64 bytes, waiting at most timeoutMs (< 0:

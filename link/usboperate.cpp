@@ -82,8 +82,12 @@ int UsbOperate::openNode()
     if (node.isEmpty())
         return -1;
     const int fd = ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0)
-        m_openInstance = instanceName;
+    if (fd < 0)
+        return -1;
+    // Non-blocking transfers: a blocked usblp write cannot be interrupted, a
+    // polled one can (the worker waits in poll() beside the wake fd).
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    m_openInstance = instanceName;
     return fd;
 }
 

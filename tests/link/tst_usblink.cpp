@@ -26,6 +26,7 @@ private slots:
     void absentDeviceReturnsAtOnce();
     void exchangesWithSimulatedCutter();
     void stopAbandonsSilentCutter();
+    void stopAbandonsWriteNotTaken();
     void hotplugUpdatesDeviceList();
     void hotplugWithNetworkLeavesButtonAlone();
     void hotplugDuringTransferKeepsJobCutter();
@@ -197,6 +198,25 @@ void TestUsbLink::stopAbandonsSilentCutter()
     QCOMPARE(usb.waitReply(QStringLiteral("OK;")), WaitOutcome::Stopped);
     stop = false;
     QVERIFY(usb.sendCmd(QStringLiteral("CMD:6;"))); // the link is usable again
+}
+
+void TestUsbLink::stopAbandonsWriteNotTaken()
+{
+    RawPty pty; // nobody reads the cutter's end: the line fills up
+    bed->plug("1-2", "lp0", 0, pty.slavePath);
+    UsbOperate usb;
+    usb.setDevice("1-2:1.0");
+    bool stop = false;
+    usb.setStopCondition([&] { return stop; });
+    QTimer::singleShot(300, this, [&] { stop = true; });
+    QElapsedTimer clock;
+    clock.start();
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // not a megabyte of "Send:"
+    const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY(!sent);
+    QVERIFY(usb.abandoned());
+    QVERIFY(clock.elapsed() < 1500);
 }
 
 void TestUsbLink::hotplugUpdatesDeviceList()
