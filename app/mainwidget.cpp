@@ -1,8 +1,13 @@
 #include "mainwidget.h"
+#include "camview.h"
+#include "cutterjobs.h"
+#include "cutterprotocol.h"
 #include "devicelist.h"
+#include "jobrunner.h"
 #include "preview.h"
 #include "release.h"
 #include "rj45socket.h"
+#include "triggerkeys.h"
 #include "usbdevices.h"
 #include "usboperate.h"
 #include "ui_mainwidget.h"
@@ -11,7 +16,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QTcpSocket>
+#include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
 
@@ -54,10 +61,13 @@ MainWidget::MainWidget(QWidget *parent)
     setUpUsbLink();
     setUpCamSocket();
     setUpNetworkLink();
+    setUpJobs();
 }
 
 MainWidget::~MainWidget()
 {
+    delete jobRunner;
+    delete cutterJobs;
     delete ui;
     delete usbOperate;
 }
@@ -129,6 +139,21 @@ void MainWidget::setUpCamSocket()
 void MainWidget::setUpNetworkLink()
 {
     rj45Socket = new RJ45Socket(this);
+}
+
+void MainWidget::setUpJobs()
+{
+    cutterJobs = new CutterJobs(*this, *usbOperate, *rj45Socket);
+    jobRunner = new JobRunner({ui->startBtn, ui->connectBtn, ui->devType, ui->prevMode, ui->nextMode,
+                               ui->filePath, ui->setFilePath, ui->device, ui->stateText},
+                              *cutterJobs, *usbOperate);
+}
+
+void MainWidget::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange)
+        TriggerKeys::setWindowActive(isActiveWindow());
+    QWidget::changeEvent(event);
 }
 
 void MainWidget::closeEvent(QCloseEvent *)
@@ -242,49 +267,221 @@ void MainWidget::on_matrix_configChanged()
 
 // --- Wireless camera ---
 
+static constexpr quint16 kCameraPort = 5000;
+static constexpr int kCameraConnectMs = 3000;
+
+// The "Connect Error!" box: closes itself after a second.
+static void showCameraConnectError()
+{
+    QMessageBox box(QMessageBox::Information, MainWidget::tr("Warning"),
+                    MainWidget::tr("Connect Error!"), QMessageBox::NoButton, nullptr,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    QTimer::singleShot(1000, &box, &QMessageBox::accept);
+    box.exec();
+}
+
+// Status poll, then the set-up command; the one reply that follows, or the
+// empty text when the cutter never became idle (gone, busy with a job).
+static QString askCameraAddress(CutterLink &link, const QString &ssid, const QString &passphrase)
+{
+    if (link.waitFree() != WaitOutcome::Done)
+        return {};
+    link.sendCmd(CutterProtocol::cameraSetupCmd(ssid, passphrase));
+    return link.readReply(-1);
+}
+
 void MainWidget::on_connectBtn_clicked()
 {
-    // Camera set-up: sends the SSID and pass phrase through the cutter.
+    // Camera set-up: the cutter passes the SSID and pass phrase on to the
+    // camera and answers with the camera's address.
+    CutterLink *link = cameraSetupLink();
+    if (!link)
+        return;
+    ui->connectBtn->setEnabled(false);
+    const QString reply = askCameraAddress(*link, ui->ssid->text(), ui->passwd->text());
+    if (isValidIp(reply)) {
+        ui->ipAddr->setText(reply);
+        ui->startCamBtn->click();
+        // A running camera was stopped by that click: start it at the new address.
+        if (ui->startCamBtn->text() == tr("Start"))
+            emit ui->startCamBtn->clicked(false);
+    }
+    ui->connectBtn->setEnabled(true);
+}
+
+// The link that devType selects, ready to use; nullptr when the set-up must
+// not go on (no such USB cutter, no valid cutter address, no connection).
+CutterLink *MainWidget::cameraSetupLink()
+{
+    const QString type = ui->devType->currentText();
+    if (type == QLatin1String("USB")) {
+        usbOperate->setDevice(ui->device->currentText());
+        return usbOperate->deviceExists() ? usbOperate : nullptr;
+    }
+    if (type == QLatin1String("RJ45")) {
+        const QString address = ui->deviceIP->text();
+        if (!isValidIp(address))
+            return nullptr;
+        if (!rj45Socket->connectHost(address)) {
+            showCameraConnectError();
+            return nullptr;
+        }
+        return rj45Socket;
+    }
+    return nullptr;
 }
 
 void MainWidget::on_startCamBtn_clicked()
 {
-    // Starts or stops the camera stream on port 5000.
+    if (ui->startCamBtn->text() != tr("Start")) {
+        stopCamera();
+        return;
+    }
+    const QString address = ui->ipAddr->text();
+    if (!isValidIp(address)) {
+        ui->startCamBtn->setEnabled(true);
+        return;
+    }
+    ui->startCamBtn->setEnabled(false);
+    ui->startCamBtn->repaint();
+    camSocket->abort();
+    camStream.reset(); // a new stream starts with no partial frame or marker
+    camSocket->connectToHost(address, kCameraPort, QIODevice::ReadWrite,
+                             QAbstractSocket::AnyIPProtocol);
+    if (camSocket->waitForConnected(kCameraConnectMs))
+        ui->startCamBtn->setText(tr("Stop"));
+    ui->startCamBtn->setEnabled(true);
+}
+
+void MainWidget::stopCamera()
+{
+    camSocket->disconnectFromHost();
+    // Frames already received are not shown once the view is blank.
+    camSocket->readAll();
+    camStream.reset();
+    ui->startCamBtn->setText(tr("Start"));
+    ui->camView->resetImage();
 }
 
 void MainWidget::on_socket_read()
 {
-    // Assembles the camera's JPEG frames between the J_S= and J_E; markers.
+    camStream.feed(camSocket->readAll(), [this](const QByteArray &jpeg) {
+        ui->camView->loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+    });
 }
 
 void MainWidget::on_socket_disconnected()
 {
-    // The camera closed the stream.
+    // The notice is queued: by the time it arrives the camera may have been
+    // started again, and a live connection keeps its "Stop".
+    if (camSocket->state() == QAbstractSocket::ConnectedState)
+        return;
+    ui->startCamBtn->setText(tr("Start"));
+    camStream.inFrame = false;
 }
 
 void MainWidget::on_enSeeK_clicked()
 {
-    // Switches mark and QR recognition of the camera view on or off.
+    CamView *view = ui->camView;
+    view->seek = !view->seek;
+    ui->enSeeK->setText(view->seek ? tr("DeSeek") : tr("EnSeek"));
 }
 
 // --- Carriage and jobs ---
 
+// The link chosen by devType; nothing for any other text.
+static std::optional<JobLink> chosenLink(const QString &devType)
+{
+    if (devType == QLatin1String("USB"))
+        return JobLink::Usb;
+    if (devType == QLatin1String("RJ45"))
+        return JobLink::Network;
+    return std::nullopt;
+}
+
 void MainWidget::on_autoCalibrate_clicked()
 {
-    // Automatic calibration with a pen.
+    if (const auto link = chosenLink(ui->devType->currentText()))
+        cutterJobs->autoAdjust(*link);
 }
 
 void MainWidget::on_setOrigin_clicked()
 {
-    // Remembers the cutter's carriage position as the origin.
+    if (const auto link = chosenLink(ui->devType->currentText()))
+        cutterJobs->setOrigin(*link, originX, originY);
 }
 
 void MainWidget::on_backOrigin_clicked()
 {
-    // Moves the carriage back to the remembered origin.
+    if (const auto link = chosenLink(ui->devType->currentText()))
+        cutterJobs->backOrigin(*link, originX, originY);
 }
 
 void MainWidget::on_startBtn_clicked()
 {
-    // Runs the job of the current work mode; a second click stops it.
+    jobRunner->clicked(workIndex);
+}
+
+JobSettings MainWidget::jobSettings() const
+{
+    JobSettings s;
+    s.plotFile = ui->filePath->text();
+    s.rotate = ui->rotate->isChecked();
+    s.creasePasses = ui->repeatCrease->isChecked() ? ui->creaseCnt->value() : 1;
+    s.cutPasses = ui->repeatCut->isChecked() ? ui->cutCnt->value() : 1;
+    s.knifeOffsetMm = ui->knifeOffsetChx->isChecked() ? ui->knifeOffset->value() : 0.0;
+    s.closeOffsetMm = ui->closeOffsetChx->isChecked() ? ui->closeOffset->value() : 0.0;
+    s.matrix = ui->matOne->isChecked()    ? MatrixLayout::One
+               : ui->matTwo->isChecked()  ? MatrixLayout::Two
+               : ui->matFour->isChecked() ? MatrixLayout::Four
+                                          : MatrixLayout::None;
+    s.gapFirstMm = ui->matSpH->value();
+    s.gapSecondMm = ui->matSpV->value();
+    s.usbDevice = ui->device->currentText();
+    s.cutterAddress = ui->deviceIP->text();
+    return s;
+}
+
+bool MainWidget::jobRunning() const
+{
+    return jobRunner->running();
+}
+
+void MainWidget::showJobState(const QString &text)
+{
+    ui->stateText->setText(text);
+}
+
+// An information box without buttons or parent that closes itself after a second.
+static void showSelfClosingBox(const QString &title, const QString &text)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::NoButton, nullptr,
+                                Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    QTimer::singleShot(1000, box, &QMessageBox::accept);
+    box->exec();
+    delete box;
+}
+
+void MainWidget::showConnectError()
+{
+    showSelfClosingBox(tr("Warning"), tr("Connect Error!"));
+}
+
+void MainWidget::showOriginDone(bool back)
+{
+    showSelfClosingBox(back ? tr("Back") : tr("Set"), tr("<font color=green>OK!</font>"));
+}
+
+bool MainWidget::confirmCalibration()
+{
+    QMessageBox box(QMessageBox::Information, tr("Start Auto-Adjust"),
+                    tr("Use pen, put a blank paper, and press <font color=green>OK</font> to Run."),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void MainWidget::showCalibrationDone()
+{
+    QMessageBox::information(this, tr("Auto-Offset"), tr("Auto-Adjust Completed!"), QMessageBox::Ok);
 }

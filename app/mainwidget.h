@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "framestream.h"
+#include "jobhost.h"
 #include "linkhelpers.h"
 #include "mdsize.h"
 
@@ -12,6 +14,9 @@ QT_BEGIN_NAMESPACE
 namespace Ui { class MainWidget; }
 class QTcpSocket;
 QT_END_NAMESPACE
+class CutterJobs;
+class CutterLink;
+class JobRunner;
 class RJ45Socket;
 class UsbHotplugWatcher;
 class UsbOperate;
@@ -20,7 +25,7 @@ class UsbOperate;
 // object name), the plot processor, the cutter links and the camera socket,
 // and brings them up in a fixed order in its constructor. The operator's
 // settings live in the widgets; config.ini only loads and saves them.
-class MainWidget : public QWidget
+class MainWidget : public QWidget, public JobHost
 {
     Q_OBJECT
 
@@ -66,6 +71,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Tracks whether this window is the active one, for the job trigger's Space key.
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void on_connectBtn_clicked();
@@ -93,13 +100,25 @@ private:
     void setUpUsbLink();
     void setUpCamSocket();
     void setUpNetworkLink();
+    void setUpJobs();
+
+    // What the cutter procedures read from the form and show in it.
+    JobSettings jobSettings() const override;
+    bool jobRunning() const override;
+    void showJobState(const QString &text) override;
+    void showConnectError() override;
+    void showOriginDone(bool back) override;
+    bool confirmCalibration() override;
+    void showCalibrationDone() override;
+    CutterLink *cameraSetupLink();
+    void stopCamera();
 
     Ui::MainWidget *ui = nullptr;
     UsbOperate *usbOperate = nullptr;      // USB link, no parent: deleted by the destructor
     RJ45Socket *rj45Socket = nullptr;      // network link, child of this window
     UsbHotplugWatcher *usbWatcher = nullptr; // udev plug events, child of this window
+    CutterJobs *cutterJobs = nullptr; // the job procedures, origin and calibration
+    JobRunner *jobRunner = nullptr;   // the Start/Stop button
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
-    QByteArray frameBuffer;          // camera frame being assembled
-    bool inFrame = false;            // a camera frame is being assembled
-    int markerState = 0;             // bytes of the frame marker matched so far
+    FrameStream camStream;           // frameBuffer, inFrame, markerState of the camera stream
 };

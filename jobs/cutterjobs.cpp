@@ -1,0 +1,482 @@
+#include "cutterjobs.h"
+
+#include "cutterprotocol.h"
+#include "linkhelpers.h"
+#include "mdsize.h"
+#include "pltsolve.h"
+#include "rj45socket.h"
+#include "sheet.h"
+#include "triggerkeys.h"
+#include "usboperate.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPoint>
+#include <QtDebug>
+
+#include <cmath>
+
+namespace P = CutterProtocol;
+
+namespace {
+
+constexpr int kUnitsPerMm = 40;
+
+SheetLink sheetLink(JobLink link)
+{
+    return link == JobLink::Usb ? SheetLink::Usb : SheetLink::Network;
+}
+
+// The header of the plot file, "" when the file is empty, unreadable or does
+// not begin with an MD instruction.
+QString plotHeader(const QString &path)
+{
+    return leadingMdRun(PltSolve().readPlotFile(path));
+}
+
+int placesOf(MatrixLayout layout)
+{
+    switch (layout) {
+    case MatrixLayout::Two:
+        return 2;
+    case MatrixLayout::Four:
+        return 4;
+    default:
+        return 1;
+    }
+}
+
+} // namespace
+
+// One procedure's use of its link: while it lives, the link gives up a wait
+// when Stop was pressed and the cutter is silent, and the state label says
+// when the job is waiting for the cutter.
+class CutterJobs::Session
+{
+public:
+    Session(CutterJobs &jobs, const SingleSheetRow &row)
+        : jobs(jobs), row(row), link(jobs.linkFor(row.link))
+    {
+        jobs.m_cutterSilent = false;
+        link.setStopCondition([&jobs] { return jobs.m_cutterSilent && !jobs.m_host.jobRunning(); });
+        link.setWaitingHook([&jobs](bool waiting) {
+            jobs.m_cutterSilent = waiting;
+            jobs.m_host.showJobState(waiting ? tr("Waiting for the cutter...") : jobs.m_state);
+        });
+    }
+    ~Session()
+    {
+        link.setStopCondition(nullptr);
+        link.setWaitingHook(nullptr);
+        jobs.m_cutterSilent = false;
+    }
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    CutterJobs &jobs;
+    const SingleSheetRow &row;
+    CutterLink &link;
+};
+
+// The matrix loop's working values.
+struct CutterJobs::MatrixRun
+{
+    QSize size;   // design size: height c along the first axis, width d along the second
+    QPoint origin; // start origin X0, Y0
+    int cell = 0;
+    int sheet = 1;
+};
+
+CutterJobs::CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net)
+    : calibrationPatternPath(QCoreApplication::applicationDirPath() + QStringLiteral("/CIR.plt"))
+    , m_host(host)
+    , m_usb(usb)
+    , m_net(net)
+{
+}
+
+void CutterJobs::blankCutUsb() { runSingleSheet(kSingleSheetRows[0]); }
+void CutterJobs::blankCutNet() { runSingleSheet(kSingleSheetRows[1]); }
+void CutterJobs::matrixBlankUsb() { runSingleSheet(kSingleSheetRows[2]); }
+void CutterJobs::matrixBlankNet() { runSingleSheet(kSingleSheetRows[3]); }
+void CutterJobs::scanMarkUsb() { runSingleSheet(kSingleSheetRows[4]); }
+void CutterJobs::scanMarkNet() { runSingleSheet(kSingleSheetRows[5]); }
+void CutterJobs::matrixScanUsb() { runSingleSheet(kSingleSheetRows[6]); }
+void CutterJobs::matrixScanNet() { runSingleSheet(kSingleSheetRows[7]); }
+void CutterJobs::qrScanMarkUsb() { runSingleSheet(kSingleSheetRows[8]); }
+void CutterJobs::qrScanMarkNet() { runSingleSheet(kSingleSheetRows[9]); }
+void CutterJobs::qrMatrixScanUsb() { runSingleSheet(kSingleSheetRows[10]); }
+void CutterJobs::qrMatrixScanNet() { runSingleSheet(kSingleSheetRows[11]); }
+
+void CutterJobs::runSingleSheet(const SingleSheetRow &row)
+{
+    Session session(*this, row);
+    if (row.matrix)
+        runMatrix(session);
+    else
+        runOneSheet(session);
+}
+
+CutterLink &CutterJobs::linkFor(JobLink link)
+{
+    if (link == JobLink::Usb)
+        return m_usb;
+    return m_net;
+}
+
+void CutterJobs::show(const QString &state)
+{
+    m_state = state;
+    m_host.showJobState(m_cutterSilent ? tr("Waiting for the cutter...") : state);
+}
+
+// --- Sheet preparation ---
+
+SheetOptions CutterJobs::sheetOptions(const SingleSheetRow &row, const JobSettings &settings) const
+{
+    SheetOptions options = sheetOptionsFor(row.mode, sheetLink(row.link));
+    options.rotate = settings.rotate;
+    options.creasePasses = settings.creasePasses;
+    options.cutPasses = settings.cutPasses;
+    options.knifeOffset = settings.knifeOffsetMm * kUnitsPerMm;
+    options.closeOffset = settings.closeOffsetMm * kUnitsPerMm;
+    return options;
+}
+
+PreparedSheet CutterJobs::prepare(const SingleSheetRow &row, const QString &path) const
+{
+    return prepareSheetFile(path, sheetOptions(row, m_host.jobSettings()));
+}
+
+QString plotFolder(const QString &plotFile)
+{
+    return QFileInfo(plotFile).path() + QLatin1Char('/');
+}
+
+QString qrPlotFile(const QString &folder, const QString &qrText)
+{
+    if (qrText.isEmpty() || qrText.contains(QLatin1Char('/')) || qrText.contains(QLatin1Char('\\'))
+        || qrText.contains(QLatin1String("..")))
+        return QString();
+    for (const QChar ch : qrText) {
+        if (ch.unicode() < 0x20 || ch.unicode() == 0x7f)
+            return QString();
+    }
+    return folder + qrText + QStringLiteral(".plt");
+}
+
+// --- Shared steps ---
+
+bool CutterJobs::connectNetwork(const Session &s)
+{
+    if (s.row.link != JobLink::Network)
+        return true;
+    const QString address = m_host.jobSettings().cutterAddress;
+    if (!isValidIp(address))
+        return false;
+    show(tr("Connecting to the cutter..."));
+    if (m_net.connectHost(address))
+        return true;
+    m_host.showConnectError();
+    return false;
+}
+
+bool CutterJobs::sendSheet(Session &s, const QString &jobText)
+{
+    s.link.sendCmd(jobText);
+    if (s.row.readsJobReply) {
+        s.link.readReply(); // not examined
+        if (s.link.abandoned())
+            return false;
+    }
+    return s.link.waitFree() != WaitOutcome::Stopped;
+}
+
+bool CutterJobs::selectQrFile(Session &s, const QString &folder, QString &qrFile)
+{
+    show(tr("Reading the QR code..."));
+    s.link.sendCmd(P::kQrRead);
+    const QString reply = s.link.readReply();
+    if (s.link.abandoned())
+        return false;
+    if (reply == P::kNoQr)
+        return s.row.qr == QrSelection::EverySheet; // keeps the previous file
+    qrFile = qrPlotFile(folder, reply);
+    if (qrFile.isEmpty())
+        qWarning() << "QR text does not name a plot file in" << folder << "- ignored:" << reply;
+    return true;
+}
+
+std::optional<QPoint> CutterJobs::queryPosition(CutterLink &link)
+{
+    link.sendCmd(P::kPositionQuery);
+    const QString reply = link.readReply();
+    // No reply is no position: moving from a made-up one would send the
+    // carriage anywhere.
+    if (reply.isEmpty())
+        return std::nullopt;
+    const P::Position p = P::parsePosition(reply);
+    return QPoint(p.x, p.y);
+}
+
+// --- One sheet (modes 0, 2, 4) ---
+
+void CutterJobs::runOneSheet(Session &s)
+{
+    const QString plotFile = m_host.jobSettings().plotFile;
+    PreparedSheet sheet;
+    if (s.row.qr == QrSelection::None) {
+        sheet = prepare(s.row, plotFile);
+        if (!sheet.ok)
+            return;
+    } else if (plotHeader(plotFile).isEmpty()) {
+        return;
+    }
+    if (!connectNetwork(s))
+        return;
+    if (s.row.qr != QrSelection::None) {
+        QString qrFile;
+        if (!selectQrFile(s, plotFolder(plotFile), qrFile) || qrFile.isEmpty())
+            return;
+        sheet = prepare(s.row, qrFile);
+        if (!sheet.ok)
+            return;
+    }
+    show(tr("Cutting the sheet..."));
+    sendSheet(s, sheet.jobText);
+}
+
+// --- Matrix (modes 1, 3, 5) ---
+
+void CutterJobs::runMatrix(Session &s)
+{
+    MatrixRun run;
+    const JobSettings settings = m_host.jobSettings();
+    const QString folder = plotFolder(settings.plotFile);
+    PreparedSheet sheet;
+    if (s.row.qr == QrSelection::None) {
+        sheet = prepare(s.row, settings.plotFile); // every sheet carries this text
+        if (!sheet.ok)
+            return;
+        run.size = parseMdSize(sheet.header);
+    } else {
+        const QString header = plotHeader(settings.plotFile);
+        if (header.isEmpty())
+            return;
+        run.size = parseMdSize(header);
+        if (settings.rotate)
+            run.size.transpose();
+    }
+    if (!connectNetwork(s))
+        return;
+    const std::optional<QPoint> origin = queryPosition(s.link);
+    if (!origin)
+        return;
+    run.origin = *origin;
+
+    QString qrFile;
+    for (; m_host.jobRunning() && s.link.isUsable(); ++run.sheet) {
+        if (s.row.qr == QrSelection::EverySheet) {
+            if (!selectQrFile(s, folder, qrFile))
+                return;
+            sheet = qrFile.isEmpty() ? PreparedSheet() : prepare(s.row, qrFile);
+        }
+        if (sheet.ok) {
+            show(tr("Sheet %1, place %2 of %3: cutting...")
+                     .arg(run.sheet)
+                     .arg(run.cell + 1)
+                     .arg(placesOf(m_host.jobSettings().matrix)));
+            if (!sendSheet(s, sheet.jobText))
+                return;
+        }
+        show(tr("Sheet %1 done. Waiting for the trigger (Space or Volume Up)...").arg(run.sheet));
+        TriggerKeys::waitForTrigger([this] { return m_host.jobRunning(); });
+        if (!m_host.jobRunning())
+            return;
+        if (!moveToNextPlace(s, run))
+            return;
+    }
+}
+
+bool CutterJobs::moveToNextPlace(Session &s, MatrixRun &run)
+{
+    const JobSettings settings = m_host.jobSettings();
+    // Which coordinates of the move carry a gap term, or no move at all.
+    struct Place
+    {
+        bool first;
+        bool second;
+    };
+    std::optional<Place> place;
+    switch (settings.matrix) {
+    case MatrixLayout::None:
+        return true; // nothing is sent
+    case MatrixLayout::One:
+        place = Place{false, false};
+        break;
+    case MatrixLayout::Two: {
+        static const Place two[2] = {{true, false}, {false, false}};
+        if (run.cell >= 0 && run.cell < 2)
+            place = two[run.cell];
+        break;
+    }
+    case MatrixLayout::Four: {
+        static const Place four[4] = {{false, true}, {true, true}, {true, false}, {false, false}};
+        if (run.cell >= 0 && run.cell < 4)
+            place = four[run.cell];
+        break;
+    }
+    }
+
+    if (place) {
+        show(tr("Moving to the next place..."));
+        const std::optional<QPoint> at = queryPosition(s.link);
+        if (!at)
+            return false;
+        const int baseX = run.origin.x() - at->x();
+        const int baseY = run.origin.y() - at->y();
+        // A coordinate with a gap term is a double, written with at most 6
+        // significant digits; the others are integers.
+        const QString x = place->first
+            ? QString::number(baseX + run.size.height() + settings.gapFirstMm * kUnitsPerMm, 'g', 6)
+            : QString::number(baseX);
+        const QString y = place->second
+            ? QString::number(baseY + run.size.width() + settings.gapSecondMm * kUnitsPerMm, 'g', 6)
+            : QString::number(baseY);
+        s.link.sendCmd(QStringLiteral("SP2;PU%1,%2;").arg(x, y));
+        if (s.link.waitFree() == WaitOutcome::Stopped)
+            return false;
+    }
+    s.link.sendCmd(P::kAtJobStart);
+    s.link.readReply(); // not examined
+    if (s.link.abandoned())
+        return false;
+    if (settings.matrix == MatrixLayout::Two)
+        run.cell = (run.cell + 1) % 2;
+    else if (settings.matrix == MatrixLayout::Four)
+        run.cell = (run.cell + 1) % 4;
+    return true;
+}
+
+// --- Origin commands ---
+
+CutterJobs::Ready CutterJobs::readyLink(JobLink link)
+{
+    const JobSettings settings = m_host.jobSettings();
+    if (link == JobLink::Usb) {
+        m_usb.setDevice(settings.usbDevice);
+        return m_usb.deviceExists() ? Ready::Yes : Ready::Failed;
+    }
+    if (!isValidIp(settings.cutterAddress))
+        return Ready::Silent;
+    return m_net.connectHost(settings.cutterAddress) ? Ready::Yes : Ready::Failed;
+}
+
+void CutterJobs::setOrigin(JobLink link, int &originX, int &originY)
+{
+    const Ready ready = readyLink(link);
+    if (ready == Ready::Silent)
+        return;
+    const std::optional<QPoint> at =
+        ready == Ready::Yes ? queryPosition(linkFor(link)) : std::nullopt;
+    if (!at) {
+        m_host.showConnectError();
+        return;
+    }
+    originX = at->x();
+    originY = at->y();
+    m_host.showOriginDone(false);
+}
+
+void CutterJobs::backOrigin(JobLink link, int originX, int originY)
+{
+    const Ready ready = readyLink(link);
+    if (ready == Ready::Silent)
+        return;
+    CutterLink &cutter = linkFor(link);
+    const std::optional<QPoint> at = ready == Ready::Yes ? queryPosition(cutter) : std::nullopt;
+    if (!at) {
+        m_host.showConnectError();
+        return;
+    }
+    cutter.sendCmd(P::knifeMove(originX - at->x(), originY - at->y()));
+    cutter.waitFree();
+    cutter.sendCmd(P::kAtJobStart);
+    cutter.readReply(); // not examined
+    m_host.showOriginDone(true);
+}
+
+// --- Automatic calibration ---
+
+std::optional<MarkDeviation> markDeviation(const QString &reply)
+{
+    if (reply.isEmpty() || reply == P::kNoMark)
+        return std::nullopt;
+    const P::MarkReading mark = P::parseMark(reply);
+    if (mark.count < 3)
+        return std::nullopt;
+    const double x = mark.values[0];
+    const double y = mark.values[1];
+    const double d = mark.values[2];
+    if (!(d > 0.0))
+        return std::nullopt;
+    const double scale = (5.0 / d) * 0.5; // mm per image unit
+    const MarkDeviation dev{(x - 320.0) * scale, (y - 240.0) * scale};
+    const auto within = [](double v) { return v >= -5.0 && v <= 5.0; }; // false for NaN
+    if (!within(dev.ex) || !within(dev.ey))
+        return std::nullopt;
+    return dev;
+}
+
+void CutterJobs::autoAdjustUsb() { autoAdjust(JobLink::Usb); }
+void CutterJobs::autoAdjustNet() { autoAdjust(JobLink::Network); }
+
+void CutterJobs::autoAdjust(JobLink link)
+{
+    if (!m_host.confirmCalibration())
+        return;
+    QFile file(calibrationPatternPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QString pattern = QString::fromUtf8(file.readAll());
+    file.close();
+    const PltSolve solve;
+    // Drawn 40 mm and 2 mm away from the origin: under the camera when the
+    // tool stands at the origin.
+    const QString stream = solve.serializePlain(solve.translatePaths(solve.parsePaths(pattern), -1600, -80));
+
+    const Ready ready = readyLink(link);
+    if (ready == Ready::Silent)
+        return;
+    if (ready == Ready::Failed) {
+        m_host.showConnectError();
+        return;
+    }
+    CutterLink &cutter = linkFor(link);
+    // Only a reply read now is a measurement; a failed read ends the run.
+    const auto measure = [&cutter] {
+        cutter.sendCmd(P::kMarkSearch);
+        return markDeviation(cutter.readReply());
+    };
+
+    cutter.sendCmd(stream);
+    cutter.waitFree();
+    cutter.sendCmd(P::penUpMove(0, 0));
+    cutter.waitFree();
+    const std::optional<MarkDeviation> first = measure();
+    if (!first)
+        return;
+    const double a = 40.0 - first->ey; // the image's second axis corrects the first number
+    const double b = 2.0 - first->ex;
+    cutter.sendCmd(P::calibrationResultCmd(a, b));
+    cutter.readReply(); // not examined
+    cutter.sendCmd(P::penUpMove(int(std::trunc(first->ey * kUnitsPerMm)),
+                                int(std::trunc(first->ex * kUnitsPerMm))));
+    cutter.waitFree();
+    const std::optional<MarkDeviation> second = measure();
+    if (!second)
+        return;
+    cutter.sendCmd(P::calibrationResultCmd(a - second->ey, b - second->ex));
+    cutter.readReply(); // not examined
+    m_host.showCalibrationDone();
+}

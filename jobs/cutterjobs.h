@@ -1,0 +1,109 @@
+#pragma once
+#include "jobhost.h"
+#include "jobtable.h"
+
+#include <QCoreApplication>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+class CutterLink;
+class RJ45Socket;
+class UsbOperate;
+struct PreparedSheet;
+struct SheetOptions;
+
+// Everything the main window does with the cutter: the twelve single-sheet
+// procedures (written once, driven by kSingleSheetRows), the origin commands
+// and the automatic calibration. Runs on the GUI thread; every wait handles
+// events, so Stop clicks and repaints arrive meanwhile.
+//
+// While a procedure runs, the link's stop condition is "Stop was pressed and
+// the cutter is not answering": a cutter that answers finishes its sheet as
+// the one-sheet and matrix procedures promise, one that is silent or gone is
+// abandoned at once, so Stop always brings the window back to idle.
+class CutterJobs
+{
+    Q_DECLARE_TR_FUNCTIONS(CutterJobs)
+public:
+    CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net);
+
+    // Work modes 0..5 (the runner has selected the USB device already).
+    void blankCutUsb();
+    void blankCutNet();
+    void matrixBlankUsb();
+    void matrixBlankNet();
+    void scanMarkUsb();
+    void scanMarkNet();
+    void matrixScanUsb();
+    void matrixScanNet();
+    void qrScanMarkUsb();
+    void qrScanMarkNet();
+    void qrMatrixScanUsb();
+    void qrMatrixScanNet();
+    void runSingleSheet(const SingleSheetRow &row);
+
+    // "Set Origin": stores the carriage position in originX/originY. "Back
+    // Origin": moves the carriage back there. Both show their box, or the
+    // "Connect Error!" box when the cutter cannot be reached or does not
+    // answer (then nothing is stored or moved).
+    void setOrigin(JobLink link, int &originX, int &originY);
+    void backOrigin(JobLink link, int originX, int originY);
+
+    // Automatic calibration with a pen (confirmation box first).
+    void autoAdjustUsb();
+    void autoAdjustNet();
+    void autoAdjust(JobLink link);
+
+    // The calibration pattern; the program uses CIR.plt beside the executable.
+    QString calibrationPatternPath;
+
+private:
+    class Session;
+    struct MatrixRun;
+    enum class Ready { Yes, Silent, Failed };
+
+    CutterLink &linkFor(JobLink link);
+    // USB: the device shown in `device` exists; network: a valid address
+    // (else Silent) that connects (else Failed).
+    Ready readyLink(JobLink link);
+    bool connectNetwork(const Session &s);
+
+    SheetOptions sheetOptions(const SingleSheetRow &row, const JobSettings &settings) const;
+    PreparedSheet prepare(const SingleSheetRow &row, const QString &path) const;
+    void runOneSheet(Session &s);
+    void runMatrix(Session &s);
+    bool sendSheet(Session &s, const QString &jobText);
+    // Asks for the QR code; false when the job must end (stopped, or "NOQR;"
+    // in a one-sheet job). qrFile becomes the selected file ("" for none).
+    bool selectQrFile(Session &s, const QString &folder, QString &qrFile);
+    std::optional<QPoint> queryPosition(CutterLink &link);
+    bool moveToNextPlace(Session &s, MatrixRun &run);
+
+    void show(const QString &state);
+
+    JobHost &m_host;
+    UsbOperate &m_usb;
+    RJ45Socket &m_net;
+    QString m_state;        // what the label shows while the cutter answers
+    bool m_cutterSilent = false;
+};
+
+// Calibration arithmetic, exposed for tests. The deviation of a mark reply
+// from the image centre (320, 240) in millimetres, scale (5 / D) x 0.5 mm per
+// image unit. nullopt when the reply is no measurement ("NOMARK;", empty, not
+// three numbers, D not positive) or either deviation lies outside -5..5 mm.
+struct MarkDeviation
+{
+    double ex; // along the image's first axis, mm
+    double ey;
+};
+std::optional<MarkDeviation> markDeviation(const QString &reply);
+
+// The plot file named by a QR text, in folder (ending in "/"): folder + text
+// + ".plt". Empty when the text could leave the folder or is no file name
+// (empty, "/", "\\", "..", NUL or other control characters).
+QString qrPlotFile(const QString &folder, const QString &qrText);
+// The folder of the plot file, with a trailing "/".
+QString plotFolder(const QString &plotFile);
