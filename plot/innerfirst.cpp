@@ -1,6 +1,9 @@
 #include "pltsolve.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
+#include <map>
 #include <cmath>
 #include <vector>
 
@@ -17,7 +20,8 @@
 // - the settling passes only ever swap neighbours ordered by strict
 //   containment, a strict partial order, so every sequence of such swaps ends
 //   in the same list; one insertion pass (each path moves left past the run of
-//   paths just before it that strictly contain it) reaches it directly.
+//   paths just before it that strictly contain it) reaches it directly, with
+//   a treap when the runs are long.
 // Identical non-flat boxes contain each other; they are never swapped, which
 // keeps such pairs in their order and lets the settling end.
 
@@ -249,14 +253,230 @@ std::vector<int> groupPlainly(const PlotPathList &paths, const std::vector<Box> 
     return std::vector<int>(out.cbegin(), out.cend());
 }
 
+// The settled list built by insertion in a treap keyed by position, for
+// lists with long runs to move (deep nesting given outermost first): each
+// subtree knows the loosest box edges and the number of boxes that contain
+// nothing, so the run of strict containers before the end is found in
+// logarithmic time.
+class SettledSequence
+{
+public:
+    explicit SettledSequence(const std::vector<Box> &boxes)
+        : m_boxes(boxes)
+    {
+        m_nodes.reserve(boxes.size());
+    }
+
+    void insert(int item)
+    {
+        const Box &e = m_boxes[item];
+        int position = size(m_root);
+        if (e.comparable) {
+            position = afterLastNonContainer(e);
+            const auto equal = m_lastWithBox.find(keyOf(e));
+            if (equal != m_lastWithBox.end())
+                position = std::max(position, rank(equal->second) + 1);
+        }
+        const int node = newNode(item);
+        int left, right;
+        split(m_root, position, left, right);
+        m_root = merge(merge(left, node), right);
+        m_nodes[m_root].parent = -1;
+        if (e.comparable)
+            m_lastWithBox[keyOf(e)] = node; // equal boxes never pass each other
+    }
+
+    std::vector<int> items() const
+    {
+        std::vector<int> out;
+        out.reserve(m_nodes.size());
+        std::vector<int> stack;
+        int node = m_root;
+        while (node >= 0 || !stack.empty()) {
+            while (node >= 0) {
+                stack.push_back(node);
+                node = m_nodes[node].left;
+            }
+            node = stack.back();
+            stack.pop_back();
+            out.push_back(m_nodes[node].item);
+            node = m_nodes[node].right;
+        }
+        return out;
+    }
+
+private:
+    struct Node
+    {
+        int item;
+        unsigned priority;
+        int left = -1, right = -1, parent = -1;
+        int size = 1;
+        int flat; // boxes that contain nothing
+        double maxL, minR, maxT, minB;
+    };
+    using Key = std::array<double, 4>;
+
+    static Key keyOf(const Box &b) { return {b.l + 0.0, b.r + 0.0, b.t + 0.0, b.b + 0.0}; }
+    int size(int node) const { return node < 0 ? 0 : m_nodes[node].size; }
+
+    int newNode(int item)
+    {
+        Node n;
+        n.item = item;
+        m_seed ^= m_seed << 13;
+        m_seed ^= m_seed >> 17;
+        m_seed ^= m_seed << 5;
+        n.priority = m_seed;
+        const Box &b = m_boxes[item];
+        const double inf = std::numeric_limits<double>::infinity();
+        n.flat = b.comparable ? 0 : 1;
+        n.maxL = b.comparable ? b.l : -inf;
+        n.minR = b.comparable ? b.r : inf;
+        n.maxT = b.comparable ? b.t : -inf;
+        n.minB = b.comparable ? b.b : inf;
+        m_nodes.push_back(n);
+        return int(m_nodes.size()) - 1;
+    }
+
+    void pull(int node)
+    {
+        Node &n = m_nodes[node];
+        const Box &b = m_boxes[n.item];
+        const double inf = std::numeric_limits<double>::infinity();
+        n.size = 1;
+        n.flat = b.comparable ? 0 : 1;
+        n.maxL = b.comparable ? b.l : -inf;
+        n.minR = b.comparable ? b.r : inf;
+        n.maxT = b.comparable ? b.t : -inf;
+        n.minB = b.comparable ? b.b : inf;
+        for (int child : {n.left, n.right}) {
+            if (child < 0)
+                continue;
+            const Node &c = m_nodes[child];
+            n.size += c.size;
+            n.flat += c.flat;
+            n.maxL = std::max(n.maxL, c.maxL);
+            n.minR = std::min(n.minR, c.minR);
+            n.maxT = std::max(n.maxT, c.maxT);
+            n.minB = std::min(n.minB, c.minB);
+        }
+    }
+
+    // Every box of the subtree contains e (equal boxes included).
+    bool allContain(int node, const Box &e) const
+    {
+        const Node &n = m_nodes[node];
+        return n.flat == 0 && n.maxL <= e.l && n.minR >= e.r && n.maxT <= e.t && n.minB >= e.b;
+    }
+
+    // Position just after the last element whose box does not contain e.
+    int afterLastNonContainer(const Box &e) const
+    {
+        int node = m_root;
+        int offset = 0;
+        while (node >= 0) {
+            const Node &n = m_nodes[node];
+            if (n.right >= 0 && !allContain(n.right, e)) {
+                offset += size(n.left) + 1;
+                node = n.right;
+            } else if (!contains(m_boxes[n.item], e)) {
+                return offset + size(n.left) + 1;
+            } else {
+                node = n.left;
+            }
+        }
+        return 0;
+    }
+
+    int rank(int node) const
+    {
+        int r = size(m_nodes[node].left);
+        while (m_nodes[node].parent >= 0) {
+            const int parent = m_nodes[node].parent;
+            if (m_nodes[parent].right == node)
+                r += size(m_nodes[parent].left) + 1;
+            node = parent;
+        }
+        return r;
+    }
+
+    void setChild(int parent, int child, bool right)
+    {
+        (right ? m_nodes[parent].right : m_nodes[parent].left) = child;
+        if (child >= 0)
+            m_nodes[child].parent = parent;
+    }
+
+    void split(int node, int count, int &left, int &right)
+    {
+        if (node < 0) {
+            left = right = -1;
+            return;
+        }
+        if (count <= size(m_nodes[node].left)) {
+            int a, b;
+            split(m_nodes[node].left, count, a, b);
+            setChild(node, b, false);
+            pull(node);
+            left = a;
+            right = node;
+        } else {
+            int a, b;
+            split(m_nodes[node].right, count - size(m_nodes[node].left) - 1, a, b);
+            setChild(node, a, true);
+            pull(node);
+            left = node;
+            right = b;
+        }
+        if (left >= 0)
+            m_nodes[left].parent = -1;
+        if (right >= 0)
+            m_nodes[right].parent = -1;
+    }
+
+    int merge(int a, int b)
+    {
+        if (a < 0)
+            return b;
+        if (b < 0)
+            return a;
+        if (m_nodes[a].priority > m_nodes[b].priority) {
+            setChild(a, merge(m_nodes[a].right, b), true);
+            pull(a);
+            return a;
+        }
+        setChild(b, merge(a, m_nodes[b].left), false);
+        pull(b);
+        return b;
+    }
+
+    const std::vector<Box> &m_boxes;
+    std::vector<Node> m_nodes;
+    std::map<Key, int> m_lastWithBox;
+    int m_root = -1;
+    unsigned m_seed = 2463534242u;
+};
+
+// Plain insertion is fastest when little moves, as after grouping in usual
+// files; past a budget of moves the treap takes over from the start.
 void settle(std::vector<int> &order, const std::vector<Box> &boxes)
 {
+    const std::vector<int> grouped = order;
+    size_t budget = 2 * order.size() + 16;
     for (size_t i = 1; i < order.size(); ++i) {
         const int moving = order[i];
         size_t j = i;
         while (j > 0 && strictlyContains(boxes[order[j - 1]], boxes[moving])) {
             order[j] = order[j - 1];
             --j;
+            if (--budget == 0) {
+                SettledSequence sequence(boxes);
+                for (int item : grouped)
+                    sequence.insert(item);
+                order = sequence.items();
+                return;
+            }
         }
         order[j] = moving;
     }

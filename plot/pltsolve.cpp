@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cmath>
 
 bool PlotPath::operator==(const PlotPath &other) const
@@ -293,6 +294,11 @@ bool hasNaN(const QLineF &s)
     return std::isnan(s.x1()) || std::isnan(s.y1()) || std::isnan(s.x2()) || std::isnan(s.y2());
 }
 
+bool isKept(const QLineF &s)
+{
+    return !hasNaN(s) && endsRoundApart(s);
+}
+
 template<typename MapPoint>
 PlotPathList mapPoints(const PlotPathList &paths, MapPoint map)
 {
@@ -315,11 +321,16 @@ PlotPathList PltSolve::dropDegenerate(const PlotPathList &paths) const
     PlotPathList result;
     result.reserve(paths.size());
     for (const PlotPath &path : paths) {
+        if (std::all_of(path.segments.cbegin(), path.segments.cend(), isKept)) {
+            if (!path.segments.isEmpty())
+                result.append(path); // shares the segment list, no copy
+            continue;
+        }
         PlotPath kept = path;
         kept.segments.clear();
         kept.segments.reserve(path.segments.size());
         for (const QLineF &s : path.segments)
-            if (!hasNaN(s) && endsRoundApart(s))
+            if (isKept(s))
                 kept.segments.append(s);
         if (!kept.segments.isEmpty())
             result.append(kept);

@@ -77,6 +77,8 @@ public:
     QString serializeCrease(const PlotPathList &paths) const; // "IN;PA;SP1;" ... "PU;"
     QString serializeCut(const PlotPathList &paths) const;    // "SP2;" ... "PU;!PG;"
     QString serializePlain(const PlotPathList &paths) const;  // "IN;PA;" ... "PU;"
+    // serializeCut with every "!PG;" removed: one cut pass of a sheet stream.
+    QString serializeCutPass(const PlotPathList &paths) const;
 
     double pi;
 

@@ -1,12 +1,11 @@
 #include "pltsolve.h"
 
-#include <QByteArray>
+#include <string>
 
 namespace {
 
-// Appends the decimal form of v; the block is pure ASCII, so it is built as
-// bytes and turned into a QString once.
-void appendNumber(QByteArray &out, qint64 v)
+// Appends the decimal form of v.
+void appendNumber(std::string &out, qint64 v)
 {
     char digits[24];
     int n = 0;
@@ -17,40 +16,40 @@ void appendNumber(QByteArray &out, qint64 v)
         magnitude /= 10;
     } while (magnitude != 0);
     if (negative)
-        out.append('-');
+        out.push_back('-');
     while (n > 0)
-        out.append(digits[--n]);
+        out.push_back(digits[--n]);
 }
 
-void appendPoint(QByteArray &out, const QPointF &p)
+void appendPoint(std::string &out, const QPointF &p)
 {
     appendNumber(out, roundCoordinate(p.x()));
-    out.append(',');
+    out.push_back(',');
     appendNumber(out, roundCoordinate(p.y()));
 }
 
-void appendPath(QByteArray &out, const PlotPath &path)
+void appendPath(std::string &out, const PlotPath &path)
 {
     const QList<QLineF> &segs = path.segments;
     if (segs.isEmpty())
         return;
     out.append("PU");
     appendPoint(out, segs.first().p1());
-    out.append(';');
+    out.push_back(';');
     for (int k = 0; k < segs.size(); ++k) {
         if (k == 0) {
             out.append("PD");
         } else if (segs.at(k).p1() != segs.at(k - 1).p2()) {
-            out.chop(1); // the comma after the previous point
+            out.pop_back(); // the comma after the previous point
             out.append(";PU");
             appendPoint(out, segs.at(k).p1());
             out.append(";PD");
         }
         appendPoint(out, segs.at(k).p2());
         if (k + 1 < segs.size())
-            out.append(',');
+            out.push_back(',');
     }
-    out.append(';');
+    out.push_back(';');
 }
 
 } // namespace
@@ -58,15 +57,16 @@ void appendPath(QByteArray &out, const PlotPath &path)
 QString PltSolve::serializeBlock(const PlotPathList &paths, const char *opening,
                                  const char *closing) const
 {
-    QByteArray out(opening);
-    int segments = 0;
+    // Built as bytes (the block is ASCII) and turned into a QString once.
+    std::string out(opening);
+    size_t segments = 0;
     for (const PlotPath &path : paths)
-        segments += path.segments.size();
-    out.reserve(16 + segments * 12 + paths.size() * 16);
+        segments += size_t(path.segments.size());
+    out.reserve(16 + segments * 12 + size_t(paths.size()) * 16);
     for (const PlotPath &path : paths)
         appendPath(out, path);
     out.append(closing);
-    return QString::fromLatin1(out);
+    return QString::fromLatin1(out.data(), int(out.size()));
 }
 
 QString PltSolve::serializeCrease(const PlotPathList &paths) const
@@ -77,6 +77,13 @@ QString PltSolve::serializeCrease(const PlotPathList &paths) const
 QString PltSolve::serializeCut(const PlotPathList &paths) const
 {
     return serializeBlock(paths, "SP2;", "PU;!PG;");
+}
+
+QString PltSolve::serializeCutPass(const PlotPathList &paths) const
+{
+    // serializeCut without its "!PG;": the body holds only PU/PD, digits, '-',
+    // ',' and ';', so the closing is the only "!PG;" in the block.
+    return serializeBlock(paths, "SP2;", "PU;");
 }
 
 QString PltSolve::serializePlain(const PlotPathList &paths) const

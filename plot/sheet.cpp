@@ -112,8 +112,7 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
     // Every cut pass compensates the same paths the same way, so once is enough.
     const PlotPathList compensated =
         solve.compensateKnife(cut, options.knifeOffset, options.closeOffset);
-    text += repeated(solve.serializeCut(compensated).remove(QStringLiteral("!PG;")),
-                     options.cutPasses);
+    text += repeated(solve.serializeCutPass(compensated), options.cutPasses);
     text += QStringLiteral("!PG;");
 
     sheet.ok = true;

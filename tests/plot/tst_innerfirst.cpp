@@ -4,6 +4,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+
 // The ordering as a plain reading of its two phases, list operations and all:
 // the reference the fast library version must match path for path. The only
 // change: identical boxes (which contain each other) are never swapped, so
@@ -48,6 +50,7 @@ private slots:
     void cases();
     void sameAsReference_data();
     void sameAsReference();
+    void deepNesting();
 
 private:
     PltSolve solve;
@@ -133,13 +136,33 @@ static PlotPathList randomList(QRandomGenerator &rng, int size, bool fractional)
     return list;
 }
 
+// Three deep nests side by side in shuffled order, with copies, diagonals and
+// lines: long runs for the settling step, and unrelated paths between them.
+static PlotPathList concentricList(QRandomGenerator &rng, int size)
+{
+    PlotPathList list;
+    for (int i = 0; i < size; ++i) {
+        const double d = 10 * rng.bounded(size);
+        const double x = 5000 * rng.bounded(3);
+        switch (rng.bounded(8)) {
+        case 0: list << polyline({x + d, d, x + 4000 - d, 4000 - d}); break;
+        case 1: list << polyline({x + d, 2000, x + 4000 - d, 2000}); break;
+        default: list << rectangle(x + d, d, 4000 - 2 * d, 4000 - 2 * d); break;
+        }
+    }
+    std::shuffle(list.begin(), list.end(), rng);
+    return list;
+}
+
 void TestInnerFirst::sameAsReference_data()
 {
     QTest::addColumn<int>("seed");
     QTest::addColumn<bool>("fractional");
+    QTest::addColumn<bool>("concentric");
     for (int seed = 1; seed <= 5; ++seed) {
-        QTest::addRow("integer %d", seed) << seed << false;
-        QTest::addRow("fractional %d", seed) << seed << true;
+        QTest::addRow("integer %d", seed) << seed << false << false;
+        QTest::addRow("fractional %d", seed) << seed << true << false;
+        QTest::addRow("concentric %d", seed) << seed << false << true;
     }
 }
 
@@ -147,11 +170,27 @@ void TestInnerFirst::sameAsReference()
 {
     QFETCH(int, seed);
     QFETCH(bool, fractional);
+    QFETCH(bool, concentric);
     QRandomGenerator rng(seed);
-    for (int round = 0; round < 60; ++round) {
-        const PlotPathList list = randomList(rng, rng.bounded(1, 60), fractional);
+    for (int round = 0; round < (concentric ? 8 : 60); ++round) {
+        const PlotPathList list = concentric ? concentricList(rng, rng.bounded(20, 120))
+                                             : randomList(rng, rng.bounded(1, 60), fractional);
         QCOMPARE(describe(solve.orderInnerFirst(list)), describe(referenceOrder(solve, list)));
     }
+}
+
+// Thousands of levels given outermost first come out innermost first (the
+// settling step must not be quadratic in practice; this stays fast).
+void TestInnerFirst::deepNesting()
+{
+    const int depth = 20000;
+    PlotPathList list;
+    for (int i = 0; i < depth; ++i)
+        list << rectangle(i, i, 2 * (depth - i), 2 * (depth - i));
+    const PlotPathList ordered = solve.orderInnerFirst(list);
+    QCOMPARE(ordered.size(), depth);
+    for (int i = 0; i < depth; ++i)
+        QVERIFY(ordered.at(i) == list.at(depth - 1 - i));
 }
 
 QTEST_GUILESS_MAIN(TestInnerFirst)
