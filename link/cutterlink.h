@@ -26,6 +26,9 @@ enum class WaitOutcome {
 //   as soon as the stop condition returns true; the wait then reports
 //   WaitOutcome::Stopped (readReply returns the empty text and abandoned() is
 //   true). The condition is checked at least every 50 ms and after each event.
+//   It should mean "abandon the exchange now": a stop request that lets the
+//   current sheet finish belongs in the caller's own checks between steps.
+//   While it holds, every operation ends at once (nothing is waited for).
 // - While the cutter stays silent for kSilenceMs or the connection is down,
 //   the waiting hook is called with true (once per silent stretch, again after
 //   each failed reconnect); when an answer arrives afterwards it is called with
