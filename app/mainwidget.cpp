@@ -270,16 +270,6 @@ void MainWidget::on_matrix_configChanged()
 static constexpr quint16 kCameraPort = 5000;
 static constexpr int kCameraConnectMs = 3000;
 
-// The "Connect Error!" box: closes itself after a second.
-static void showCameraConnectError()
-{
-    QMessageBox box(QMessageBox::Information, MainWidget::tr("Warning"),
-                    MainWidget::tr("Connect Error!"), QMessageBox::NoButton, nullptr,
-                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    QTimer::singleShot(1000, &box, &QMessageBox::accept);
-    box.exec();
-}
-
 // Status poll, then the set-up command; the one reply that follows, or the
 // empty text when the cutter never became idle (gone, busy with a job).
 static QString askCameraAddress(CutterLink &link, const QString &ssid, const QString &passphrase)
@@ -323,7 +313,7 @@ CutterLink *MainWidget::cameraSetupLink()
         if (!isValidIp(address))
             return nullptr;
         if (!rj45Socket->connectHost(address)) {
-            showCameraConnectError();
+            showConnectError();
             return nullptr;
         }
         return rj45Socket;
