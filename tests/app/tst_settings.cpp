@@ -261,6 +261,10 @@ void TestSettings::fileBesideProgramOrUserConfig()
     QCOMPARE(settingsFileFor(dir.path(), user), dir.path() + QStringLiteral("/config.ini"));
     QCOMPARE(settingsFileFor(dir.filePath(QStringLiteral("missing")), user), user + QStringLiteral("/config.ini"));
 
+    // Without an override the program's own directory (writable here) is used.
+    MainWidget::setSettingsPathOverride(QString());
+    QCOMPARE(MainWidget::settingsPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+
     // Saving to a user config directory that does not exist yet creates it.
     MainWidget::setSettingsPathOverride(dir.filePath(QStringLiteral("user/cutterdesk/config.ini")));
     {
