@@ -2,7 +2,8 @@
 // A mocked sysfs/dev tree (umockdev) with cutter-like USB devices whose
 // device nodes are ptys, so they can be read, written, unplugged and
 // re-plugged under the same name. Must be included before any Qt header
-// (umockdev's GObject headers use the word "signals").
+// (umockdev's GObject headers use the word "signals"). A simulated cutter
+// goes behind a node with bed.plug("1-2", "lp0", 0, sim.openPty()).
 #include <umockdev.h>
 
 #include <QByteArray>
