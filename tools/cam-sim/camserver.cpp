@@ -10,6 +10,7 @@ CamServer::CamServer(const Options &options, QObject *parent)
     , m_options(options)
     , m_scene(options.qrText)
     , m_server(new QTcpServer(this))
+    , m_timer(this)
 {
     connect(m_server, &QTcpServer::newConnection, this, &CamServer::acceptClients);
     connect(&m_timer, &QTimer::timeout, this, &CamServer::sendFrame);
