@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <random>
+#include <thread>
 
 using namespace testimages;
 
@@ -23,6 +24,7 @@ private slots:
     void textCopyIsBounded_data();
     void textCopyIsBounded();
     void shortcutsKeepResults();
+    void callsFromSeveralThreads();
 };
 
 void TestQrDecode::readsCode_data()
@@ -197,6 +199,31 @@ void TestQrDecode::shortcutsKeepResults()
         read += a > 0;
     }
     QVERIFY2(read >= 8, qPrintable(QString::number(read)));
+}
+
+void TestQrDecode::callsFromSeveralThreads()
+{
+    const char *names[3] = {"FIRST", "SECOND-CODE", "THIRD/3"};
+    std::vector<Frame> frames(3);
+    for (int i = 0; i < 3; ++i)
+        qrCode(frames[size_t(i)], names[i], 250 + 60 * i, 240, 5, uint8_t(30 * i), 255);
+    QByteArray got[3][5];
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 3; ++i)
+        threads.emplace_back([&, i] {
+            for (auto &text : got[i]) {
+                char buffer[1024] = {};
+                ScanRequest r = frames[size_t(i)].request();
+                r.text = buffer;
+                qr_decode(&r);
+                text = buffer;
+            }
+        });
+    for (auto &t : threads)
+        t.join();
+    for (int i = 0; i < 3; ++i)
+        for (const auto &text : got[i])
+            QCOMPARE(text, QByteArray(names[i]));
 }
 
 QTEST_GUILESS_MAIN(TestQrDecode)
