@@ -15,6 +15,7 @@ private slots:
     void connectHostRejectsBadAddresses();
     void waitFreeAcceptsOnlyExactFree_data();
     void waitFreeAcceptsOnlyExactFree();
+    void connectHostAgainReconnects();
     void replyArrivingBeforeReadIsKept();
     void splitReplyIsNotAssembled();
     void sendReconnectsAfterCutterClosed();
@@ -85,6 +86,14 @@ void TestRj45Socket::waitFreeAcceptsOnlyExactFree()
     QCOMPARE(link->waitFree(), WaitOutcome::Done);
     QCOMPARE(polls(), 2); // the first reply was not taken for idle
     QVERIFY(clock.elapsed() >= 2 * CutterLink::kPollPauseMs);
+}
+
+void TestRj45Socket::connectHostAgainReconnects()
+{
+    QVERIFY(link->connectHost(QStringLiteral("127.0.0.1")));
+    QTRY_COMPARE(sim->connectionCount(), 2);
+    link->sendCmd(QStringLiteral("CMD:108;"));
+    QCOMPARE(link->readReply(), QStringLiteral("PAPEROK;"));
 }
 
 void TestRj45Socket::replyArrivingBeforeReadIsKept()
