@@ -36,7 +36,7 @@ CutterLink::Pump CutterLink::pumpUntil(const std::function<bool()> &done, int ti
 
 bool CutterLink::pollPause()
 {
-    return pumpUntil([] { return false; }, kPollPauseMs, false) != Pump::Stopped;
+    return pumpUntil([] { return false; }, pollPauseMs, false) != Pump::Stopped;
 }
 
 void CutterLink::setWaiting(bool waiting)

@@ -52,6 +52,10 @@ public:
     // USB: the selected device exists; network: the socket is connected.
     virtual bool isUsable() = 0;
 
+    // The pause before each status poll and each waitReply read, ms. Tests
+    // shorten it; the program keeps kPollPauseMs.
+    int pollPauseMs = kPollPauseMs;
+
     void setStopCondition(StopCondition stop) { m_stop = std::move(stop); }
     void setWaitingHook(WaitingHook hook) { m_waitingHook = std::move(hook); }
     bool stopRequested() const { return m_stop && m_stop(); }
