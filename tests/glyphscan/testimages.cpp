@@ -34,14 +34,29 @@ void disc(Frame &f, double cx, double cy, double diameter, uint8_t v)
     ring(f, cx, cy, diameter, diameter, v);
 }
 
-void ring(Frame &f, double cx, double cy, double diameter, double thickness, uint8_t v)
+void ring(Frame &f, double cx, double cy, double diameter, double thickness, uint8_t v,
+          double gap)
 {
     const double outer = diameter / 2;
     const double inner = outer - thickness;
     for (int y = int(cy - outer) - 1; y <= int(cy + outer) + 1; ++y)
         for (int x = int(cx - outer) - 1; x <= int(cx + outer) + 1; ++x) {
             const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-            if (d <= outer && d >= inner)
+            const double angle = std::abs(std::atan2(y + 0.5 - cy, x + 0.5 - cx)) * 180 / M_PI;
+            if (d <= outer && d >= inner && angle >= gap / 2)
+                f.set(x, y, v);
+        }
+}
+
+void ellipse(Frame &f, double cx, double cy, double diameter, double aspect, uint8_t v)
+{
+    const double ry = diameter / 2;
+    const double rx = ry * aspect;
+    for (int y = int(cy - ry) - 1; y <= int(cy + ry) + 1; ++y)
+        for (int x = int(cx - rx) - 1; x <= int(cx + rx) + 1; ++x) {
+            const double u = (x + 0.5 - cx) / rx;
+            const double w = (y + 0.5 - cy) / ry;
+            if (u * u + w * w <= 1)
                 f.set(x, y, v);
         }
 }

@@ -32,7 +32,11 @@ struct Frame {
 };
 
 void disc(Frame &f, double cx, double cy, double diameter, uint8_t v);
-void ring(Frame &f, double cx, double cy, double diameter, double thickness, uint8_t v);
+// gap: an open sector of that many degrees, centred on the right-hand side.
+void ring(Frame &f, double cx, double cy, double diameter, double thickness, uint8_t v,
+          double gap = 0);
+// A disc stretched by `aspect` horizontally.
+void ellipse(Frame &f, double cx, double cy, double diameter, double aspect, uint8_t v);
 void block(Frame &f, int x, int y, int w, int h, uint8_t v);
 void diamond(Frame &f, int cx, int cy, int halfDiagonal, uint8_t v);
 
