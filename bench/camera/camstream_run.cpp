@@ -2,7 +2,7 @@
 // received, paints shown per second, paint time (recognition included) and
 // how late the event loop handles a posted event (what a click would wait).
 //
-//   camstream_run [--seconds 20] [--fps 30] [--cam-sim path]
+//   camstream_run [--seconds 20] [--fps 30] [--cam-sim path] [--shot view.png]
 //
 // Starts cam-sim on a free loopback port, feeds its stream through the same
 // frame assembler the main window uses into a shown CamView, and prints the
@@ -53,7 +53,8 @@ int main(int argc, char *argv[])
     QCommandLineParser p;
     p.addOptions({{"seconds", "Length of the run (default 20).", "s", "20"},
                   {"fps", "Frame rate of cam-sim (default 30).", "fps", "30"},
-                  {"cam-sim", "The cam-sim program.", "path", CUTTERDESK_CAM_SIM}});
+                  {"cam-sim", "The cam-sim program.", "path", CUTTERDESK_CAM_SIM},
+                  {"shot", "Save the view as it looks at the end of the run.", "png"}});
     p.process(app);
     const int seconds = p.value("seconds").toInt();
 
@@ -106,6 +107,8 @@ int main(int argc, char *argv[])
     sampleFps.start(1000);
     QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
     app.exec();
+    if (p.isSet("shot") && !view.grab().save(p.value("shot")))
+        std::fprintf(stderr, "could not save %s\n", qPrintable(p.value("shot")));
     camSim.kill();
     camSim.waitForFinished();
 

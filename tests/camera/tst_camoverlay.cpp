@@ -18,7 +18,7 @@ private slots:
     void repaintOfSameFrameDoesNotSearchAgain();
 };
 
-static const QByteArray qrText("cutterdesk cam-sim");
+static const QByteArray qrText("box-1");
 
 static bool isGreen(QRgb p)
 {

@@ -31,7 +31,7 @@ public:
         int fps = 15;
         int quality = 80;          // JPEG quality of drawn frames
         QString folder;            // JPEG files to send instead of drawn frames
-        QByteArray qrText = "cutterdesk cam-sim";
+        QByteArray qrText = "box-1"; // short: the view draws it left of the mark text
     };
 
     explicit CamServer(const Options &options, QObject *parent = nullptr);

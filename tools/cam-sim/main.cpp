@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
         {"port", "TCP port (default 5000; 0 picks a free one).", "port"},
         {"fps", "Frames per second (default 15).", "rate"},
         {"dir", "Send the JPEG files of this folder instead of drawn frames.", "folder"},
-        {"qr", "Text of the QR code in drawn frames (empty: no code).", "text"},
+        {"qr", "Text of the QR code in drawn frames (default box-1; empty: no code).", "text"},
         {"quality", "JPEG quality of drawn frames, 1..100 (default 80).", "quality"},
     });
     p.process(app);
