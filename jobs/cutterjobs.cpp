@@ -57,19 +57,9 @@ public:
     Session(CutterJobs &jobs, const SingleSheetRow &row)
         : jobs(jobs), row(row), link(jobs.linkFor(row.link))
     {
-        jobs.m_cutterSilent = false;
-        link.setStopCondition([&jobs] { return jobs.m_cutterSilent && !jobs.m_host.jobRunning(); });
-        link.setWaitingHook([&jobs](bool waiting) {
-            jobs.m_cutterSilent = waiting;
-            jobs.m_host.showJobState(waiting ? tr("Waiting for the cutter...") : jobs.m_state);
-        });
+        jobs.watchLink(link);
     }
-    ~Session()
-    {
-        link.setStopCondition(nullptr);
-        link.setWaitingHook(nullptr);
-        jobs.m_cutterSilent = false;
-    }
+    ~Session() { jobs.unwatchLink(link); }
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
@@ -77,6 +67,23 @@ public:
     const SingleSheetRow &row;
     CutterLink &link;
 };
+
+void CutterJobs::watchLink(CutterLink &link)
+{
+    m_cutterSilent = false;
+    link.setStopCondition([this] { return m_cutterSilent && !m_host.jobRunning(); });
+    link.setWaitingHook([this](bool waiting) {
+        m_cutterSilent = waiting;
+        m_host.showJobState(waiting ? tr("Waiting for the cutter...") : m_state);
+    });
+}
+
+void CutterJobs::unwatchLink(CutterLink &link)
+{
+    link.setStopCondition(nullptr);
+    link.setWaitingHook(nullptr);
+    m_cutterSilent = false;
+}
 
 // The matrix loop's working values.
 struct CutterJobs::MatrixRun
@@ -132,9 +139,9 @@ void CutterJobs::show(const QString &state)
 
 // --- Sheet preparation ---
 
-SheetOptions CutterJobs::sheetOptions(const SingleSheetRow &row, const JobSettings &settings) const
+SheetOptions CutterJobs::sheetOptions(int mode, JobLink link, const JobSettings &settings) const
 {
-    SheetOptions options = sheetOptionsFor(row.mode, sheetLink(row.link));
+    SheetOptions options = sheetOptionsFor(mode, sheetLink(link));
     options.rotate = settings.rotate;
     options.creasePasses = settings.creasePasses;
     options.cutPasses = settings.cutPasses;
@@ -145,7 +152,7 @@ SheetOptions CutterJobs::sheetOptions(const SingleSheetRow &row, const JobSettin
 
 PreparedSheet CutterJobs::prepare(const SingleSheetRow &row, const QString &path) const
 {
-    return prepareSheetFile(path, sheetOptions(row, m_host.jobSettings()));
+    return prepareSheetFile(path, sheetOptions(row.mode, row.link, m_host.jobSettings()));
 }
 
 QString plotFolder(const QString &plotFile)

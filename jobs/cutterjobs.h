@@ -1,4 +1,5 @@
 #pragma once
+#include "autofeed.h"
 #include "jobhost.h"
 #include "jobtable.h"
 
@@ -44,6 +45,17 @@ public:
     void qrMatrixScanNet();
     void runSingleSheet(const SingleSheetRow &row);
 
+    // Work modes 6..11: sheets from the cutter's feeder until `count` is used
+    // up, always over the USB link (autofeed.cpp, driven by kAutoFeedRows).
+    void afBlankSingleFeed();
+    void afBlankFeedWhileCut();
+    void afFileSingleFeed();
+    void afFileFeedWhileCut();
+    void afQrSingleFeed();
+    void afQrFeedWhileCut();
+    void runAutoFeed(const AutoFeedRow &row);
+    AutoFeedPauses autoFeedPauses;
+
     // "Set Origin": stores the carriage position in originX/originY. "Back
     // Origin": moves the carriage back there. Both show their box, or the
     // "Connect Error!" box when the cutter cannot be reached or does not
@@ -61,6 +73,7 @@ public:
 
 private:
     class Session;
+    class AutoFeed; // one run of an auto-feed procedure
     struct MatrixRun;
     enum class Ready { Yes, Silent, Failed };
 
@@ -70,7 +83,12 @@ private:
     Ready readyLink(JobLink link);
     bool connectNetwork(const Session &s);
 
-    SheetOptions sheetOptions(const SingleSheetRow &row, const JobSettings &settings) const;
+    // While watched, the link gives up a wait when Stop was pressed and the
+    // cutter is silent, and the state label says when the job waits for it.
+    void watchLink(CutterLink &link);
+    void unwatchLink(CutterLink &link);
+
+    SheetOptions sheetOptions(int mode, JobLink link, const JobSettings &settings) const;
     PreparedSheet prepare(const SingleSheetRow &row, const QString &path) const;
     void runOneSheet(Session &s);
     void runMatrix(Session &s);

@@ -1,4 +1,6 @@
 #pragma once
+#include "pltsolve.h"
+
 #include <QString>
 
 // What the cutter procedures read from the window and show in it. The main
@@ -7,6 +9,22 @@
 // changed during a job takes effect from its next use.
 
 enum class MatrixLayout { None, One, Two, Four };
+
+// The auto-feed modes' values: the spin boxes and the check box beside them,
+// and the window's feeder constants.
+struct FeedSettings
+{
+    int sheetsLeft = 0;        // count: sheets still to cut
+    int feedDistMm = 0;        // feedDist: the feed move, whole mm
+    int ejectDistMm = 0;       // ejectDist: the eject move of modes 6 and 8, whole mm
+    int offsetArgMm = 0;       // offsetArg: shift of the start position along the second axis, mm
+    bool smartScan = false;    // search the QR code and the mark at up to four positions
+    int feedStartX = 120;      // start position, first coordinate, plotter units
+    int feedCenterY = 9300;    // centre of the start position's second coordinate, plotter units
+    int scanStepX = 400;       // steps between the search positions, plotter units
+    int scanStepY = 600;
+    int feedIntervalSecs = 18; // least time between two feeds, seconds
+};
 
 struct JobSettings
 {
@@ -21,6 +39,7 @@ struct JobSettings
     double gapSecondMm = 0;      // matSpV: gap along the second axis
     QString usbDevice;           // the cutter shown in `device`
     QString cutterAddress;       // deviceIP, for the network link
+    FeedSettings feed;           // auto-feed modes
 };
 
 class JobHost
@@ -39,4 +58,10 @@ public:
     virtual void showOriginDone(bool back) = 0;     // "Set" or "Back" / "OK!"
     virtual bool confirmCalibration() = 0;          // "Start Auto-Adjust", true on OK
     virtual void showCalibrationDone() = 0;         // "Auto-Offset" / "Auto-Adjust Completed!"
+
+    // Auto-feed modes. The defaults suit a host without a sheet feeder (its
+    // count stays 0, so those modes send nothing).
+    virtual void setSheetsLeft(int count) { (void)count; }   // the `count` spin box
+    virtual bool askForMedia() { return false; }             // "No Paper..." box, true on OK
+    virtual void showJobPaths(const PlotPathList &paths) { (void)paths; } // lines preview, repainted
 };

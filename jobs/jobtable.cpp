@@ -20,7 +20,7 @@ const SingleSheetRow kSingleSheetRows[12] = {
 
 namespace {
 
-// Modes 6-11 (auto-feed, USB only) join as further entries once written.
+// The auto-feed modes use the USB link whatever the link type says.
 const DispatchEntry kDispatch[] = {
     {0, &CutterJobs::blankCutUsb, &CutterJobs::blankCutNet, false},
     {1, &CutterJobs::matrixBlankUsb, &CutterJobs::matrixBlankNet, true},
@@ -28,6 +28,12 @@ const DispatchEntry kDispatch[] = {
     {3, &CutterJobs::matrixScanUsb, &CutterJobs::matrixScanNet, true},
     {4, &CutterJobs::qrScanMarkUsb, &CutterJobs::qrScanMarkNet, false},
     {5, &CutterJobs::qrMatrixScanUsb, &CutterJobs::qrMatrixScanNet, true},
+    {6, &CutterJobs::afBlankSingleFeed, &CutterJobs::afBlankSingleFeed, false},
+    {7, &CutterJobs::afBlankFeedWhileCut, &CutterJobs::afBlankFeedWhileCut, false},
+    {8, &CutterJobs::afFileSingleFeed, &CutterJobs::afFileSingleFeed, false},
+    {9, &CutterJobs::afFileFeedWhileCut, &CutterJobs::afFileFeedWhileCut, false},
+    {10, &CutterJobs::afQrSingleFeed, &CutterJobs::afQrSingleFeed, false},
+    {11, &CutterJobs::afQrFeedWhileCut, &CutterJobs::afQrFeedWhileCut, false},
 };
 
 } // namespace

@@ -1,0 +1,449 @@
+#include "autofeed.h"
+
+#include "cutterjobs.h"
+#include "cutterprotocol.h"
+#include "linkhelpers.h"
+#include "mdsize.h"
+#include "pltsolve.h"
+#include "sheet.h"
+#include "usboperate.h"
+
+#include <QElapsedTimer>
+#include <QtDebug>
+
+#include <algorithm>
+#include <optional>
+
+namespace P = CutterProtocol;
+
+namespace {
+
+constexpr int kUnitsPerMm = 40;
+
+// Steps of the sheet handling whose meaning is the cutter's own; the program
+// only keeps their order and waits for "OK;" after each.
+const QString kBeginSheet = QStringLiteral("CMD:5;");  // before the carriage goes to the sheet
+const QString kEndSheet = QStringLiteral("CMD:6;");    // after the cut
+const QString kAfterSheet = QStringLiteral("CMD:111;"); // after "CMD:6;"
+const QString kPreFeed = QStringLiteral("CMD:110;");    // the next sheet comes up while this one is cut
+
+} // namespace
+
+const AutoFeedRow kAutoFeedRows[6] = {
+    // name                  mode feeding                content          last move            any reply  more   check ms  pause
+    {"afBlankSingleFeed",    6,  Feeding::Single,       Content::Blank, LastMove::EjectDist, false,     false, -1,       false},
+    {"afBlankFeedWhileCut",  7,  Feeding::WhileCutting, Content::Blank, LastMove::FeedDist,  false,     false, -1,       false},
+    {"afFileSingleFeed",     8,  Feeding::Single,       Content::Mark,  LastMove::EjectDist, false,     false, -1,       true},
+    {"afFileFeedWhileCut",   9,  Feeding::WhileCutting, Content::Mark,  LastMove::FeedDist,  false,     true,  -1,       true},
+    {"afQrSingleFeed",       10, Feeding::Single,       Content::Qr,    LastMove::FeedDist,  false,     false, -1,       false},
+    {"afQrFeedWhileCut",     11, Feeding::WhileCutting, Content::Qr,    LastMove::FeedDist,  true,      true,  1000,     false},
+};
+
+std::array<QPoint, 4> feedPositions(const FeedSettings &feed, int designWidth)
+{
+    const int x0 = feed.feedStartX;
+    const int y0 = feed.feedCenterY + feed.offsetArgMm * kUnitsPerMm - designWidth / 2; // truncates toward zero
+    return {QPoint(x0, y0), QPoint(x0, y0 + feed.scanStepY), QPoint(x0 + feed.scanStepX, y0 + feed.scanStepY),
+            QPoint(x0 + feed.scanStepX, y0)};
+}
+
+// One run of an auto-feed procedure. Every step that talks to the cutter
+// returns false when the run must end: Stop pressed while the cutter is
+// silent, or the cutter gone (its sheet is then not counted as done).
+class CutterJobs::AutoFeed
+{
+public:
+    AutoFeed(CutterJobs &jobs, const AutoFeedRow &row)
+        : m_jobs(jobs), m_row(row), m_usb(jobs.m_usb), m_host(jobs.m_host)
+    {
+        m_jobs.watchLink(m_usb);
+    }
+    ~AutoFeed() { m_jobs.unwatchLink(m_usb); }
+    AutoFeed(const AutoFeed &) = delete;
+    AutoFeed &operator=(const AutoFeed &) = delete;
+
+    void run();
+
+private:
+    enum class Sheet { Done, Again, End }; // Again: paper was loaded, the sheet starts afresh
+    enum class Paper { Present, Loaded, End };
+
+    bool prepareRun();
+    bool goOn();
+    Sheet singleFeedSheet();
+    Sheet feedWhileCuttingSheet();
+
+    Paper checkPaper();
+    bool askForMedia();
+    bool noteContainer();
+    bool feedFromContainer();
+    bool preFeed();
+    bool sheetIn();
+    bool placeAtStart();
+    bool registerAndCut();
+    bool cutQr();
+    bool cutRegistered(const QString &jobText);
+    bool ejectUncut(const QString &why, bool pause);
+    bool smartSearch(const QString &query, const QString &negative, const QString &what);
+    bool selectQrFile();
+    bool release();
+    void startFeedInterval();
+    void waitForFeedTime();
+    void sheetDone();
+
+    std::optional<QString> ask(const QString &cmd, int timeoutMs = -1);
+    bool send(const QString &text) { return m_usb.sendCmd(text); }
+    bool command(const QString &cmd, const QString &expected);
+    bool idle() { return m_usb.waitFree() == WaitOutcome::Done; }
+    bool moveTo(QPoint at);
+    void status(const QString &what);
+    FeedSettings feed() const { return m_host.jobSettings().feed; }
+    std::array<QPoint, 4> positions() const { return feedPositions(feed(), m_size.width()); }
+
+    CutterJobs &m_jobs;
+    const AutoFeedRow &m_row;
+    UsbOperate &m_usb;
+    JobHost &m_host;
+    PreparedSheet m_sheet; // Blank and Mark: the job of every sheet
+    QString m_folder;      // Qr: the folder of the files the codes name
+    QString m_qrFile;      // Qr: the file the last code named ("" none yet)
+    QSize m_size;          // design size; width = the MD instruction's fourth number
+    QElapsedTimer m_clock; // monotonic, started with the run
+    qint64 m_nextFeedMs = 0;
+    bool m_firstSheet = true;     // Feed While Cutting: the next sheet comes from the container
+    bool m_containerEmpty = false; // Feed While Cutting: the container said it had no paper
+    int m_done = 0;
+};
+
+void CutterJobs::afBlankSingleFeed() { runAutoFeed(kAutoFeedRows[0]); }
+void CutterJobs::afBlankFeedWhileCut() { runAutoFeed(kAutoFeedRows[1]); }
+void CutterJobs::afFileSingleFeed() { runAutoFeed(kAutoFeedRows[2]); }
+void CutterJobs::afFileFeedWhileCut() { runAutoFeed(kAutoFeedRows[3]); }
+void CutterJobs::afQrSingleFeed() { runAutoFeed(kAutoFeedRows[4]); }
+void CutterJobs::afQrFeedWhileCut() { runAutoFeed(kAutoFeedRows[5]); }
+
+void CutterJobs::runAutoFeed(const AutoFeedRow &row)
+{
+    AutoFeed run(*this, row);
+    run.run();
+}
+
+void CutterJobs::AutoFeed::run()
+{
+    if (!prepareRun())
+        return;
+    m_clock.start(); // the first feed may follow at once
+    while (goOn()) {
+        const Sheet sheet = m_row.feeding == Feeding::Single ? singleFeedSheet() : feedWhileCuttingSheet();
+        if (sheet == Sheet::End)
+            return;
+    }
+}
+
+bool CutterJobs::AutoFeed::prepareRun()
+{
+    const JobSettings settings = m_host.jobSettings();
+    if (m_row.content != Content::Qr) {
+        m_sheet = prepareSheetFile(settings.plotFile, m_jobs.sheetOptions(m_row.mode, JobLink::Usb, settings));
+        m_size = parseMdSize(m_sheet.header);
+        return m_sheet.ok;
+    }
+    // The QR modes only check the plot file; its header gives the design size
+    // of every sheet, whatever file a code names.
+    const QString header = leadingMdRun(PltSolve().readPlotFile(settings.plotFile));
+    if (header.isEmpty())
+        return false;
+    m_folder = plotFolder(settings.plotFile);
+    m_size = parseMdSize(header);
+    if (settings.rotate)
+        m_size.transpose();
+    return true;
+}
+
+bool CutterJobs::AutoFeed::goOn()
+{
+    return m_host.jobRunning() && feed().sheetsLeft > 0 && m_usb.deviceExists();
+}
+
+CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::singleFeedSheet()
+{
+    switch (checkPaper()) {
+    case Paper::Present:
+        break;
+    case Paper::Loaded:
+        return Sheet::Again;
+    case Paper::End:
+        return Sheet::End;
+    }
+    waitForFeedTime();
+    if (!feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
+        return Sheet::End;
+    status(tr("moving the sheet out..."));
+    const FeedSettings f = feed();
+    const int mm = m_row.lastMove == LastMove::EjectDist ? f.ejectDistMm : f.feedDistMm;
+    if (!command(P::moveSheetCmd(mm), P::kMoveOk))
+        return Sheet::End;
+    sheetDone();
+    return Sheet::Done;
+}
+
+CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::feedWhileCuttingSheet()
+{
+    if (m_firstSheet) {
+        switch (checkPaper()) {
+        case Paper::Present:
+            break;
+        case Paper::Loaded:
+            return Sheet::Again;
+        case Paper::End:
+            return Sheet::End;
+        }
+        if (!feedFromContainer() || !noteContainer())
+            return Sheet::End;
+        m_firstSheet = false;
+    }
+    if (!sheetIn() || !preFeed() || !placeAtStart() || !registerAndCut() || !release())
+        return Sheet::End;
+    waitForFeedTime();
+    status(tr("moving the sheet out and the next one in..."));
+    if (!command(P::moveSheetCmd(feed().feedDistMm), P::kMoveOk))
+        return Sheet::End;
+    sheetDone();
+    if (!m_containerEmpty)
+        return noteContainer() ? Sheet::Done : Sheet::End;
+    // With nothing left to cut the run ends either way: no need to ask.
+    if (feed().sheetsLeft <= 0)
+        return Sheet::Done;
+    if (!askForMedia())
+        return Sheet::End;
+    m_containerEmpty = false;
+    m_firstSheet = true;
+    return Sheet::Done;
+}
+
+// --- Steps ---
+
+CutterJobs::AutoFeed::Paper CutterJobs::AutoFeed::checkPaper()
+{
+    status(tr("checking for paper..."));
+    const std::optional<QString> reply = ask(P::kPaperCheck);
+    if (!reply)
+        return Paper::End;
+    if (*reply == P::kPaperOk)
+        return Paper::Present;
+    return askForMedia() ? Paper::Loaded : Paper::End;
+}
+
+bool CutterJobs::AutoFeed::askForMedia()
+{
+    m_jobs.show(tr("No paper: waiting for the operator to load the media container..."));
+    return m_host.askForMedia();
+}
+
+// Feed While Cutting: remembers an empty container (a flag once set stays set).
+bool CutterJobs::AutoFeed::noteContainer()
+{
+    const std::optional<QString> reply = ask(P::kPaperCheck);
+    if (!reply)
+        return false;
+    if (*reply != P::kPaperOk)
+        m_containerEmpty = true;
+    return true;
+}
+
+bool CutterJobs::AutoFeed::feedFromContainer()
+{
+    status(tr("feeding..."));
+    if (!command(P::kFeedSheet, P::kFeedOk))
+        return false;
+    startFeedInterval();
+    return command(P::moveSheetCmd(feed().feedDistMm), P::kMoveOk);
+}
+
+bool CutterJobs::AutoFeed::preFeed()
+{
+    status(tr("checking for the next sheet..."));
+    // Mode 11 reads with a limit; no reply in time counts as paper there.
+    const std::optional<QString> reply = ask(P::kPaperCheck, m_row.preFeedCheckMs);
+    if (!reply)
+        return false;
+    const bool paper = m_row.anyReplyButNoPaper ? *reply != P::kNoPaper : *reply == P::kPaperOk;
+    if (!paper || (m_row.onlyIfMoreSheets && feed().sheetsLeft <= 1))
+        return true;
+    status(tr("pre-feeding the next sheet..."));
+    if (!command(kPreFeed, P::kOk))
+        return false;
+    startFeedInterval();
+    return true;
+}
+
+bool CutterJobs::AutoFeed::sheetIn()
+{
+    if (!command(kBeginSheet, P::kOk))
+        return false;
+    delayMs(m_jobs.autoFeedPauses.afterSheetIn);
+    return true;
+}
+
+bool CutterJobs::AutoFeed::placeAtStart()
+{
+    status(tr("moving to the start position..."));
+    return moveTo(positions()[0]);
+}
+
+bool CutterJobs::AutoFeed::registerAndCut()
+{
+    switch (m_row.content) {
+    case Content::Blank:
+        status(tr("cutting..."));
+        return command(P::kAtJobStart, P::kOk) && send(m_sheet.jobText) && idle();
+    case Content::Mark:
+        return smartSearch(P::kMarkSearch, P::kNoMark, tr("searching for the mark..."))
+            && command(P::kAtJobStart, P::kOk) && cutRegistered(m_sheet.jobText);
+    case Content::Qr:
+        return cutQr();
+    }
+    return false;
+}
+
+bool CutterJobs::AutoFeed::cutQr()
+{
+    if (!smartSearch(P::kQrRead, P::kNoQr, tr("searching for the QR code...")) || !selectQrFile())
+        return false;
+    const PreparedSheet sheet = m_qrFile.isEmpty()
+        ? PreparedSheet()
+        : prepareSheetFile(m_qrFile, m_jobs.sheetOptions(m_row.mode, JobLink::Usb, m_host.jobSettings()));
+    if (!sheet.ok)
+        return ejectUncut(tr("no plot file for this sheet, moving it out uncut..."), false);
+    m_host.showJobPaths(PltSolve().parsePaths(sheet.jobText));
+    // The mark search goes on from where the QR search left the carriage.
+    return smartSearch(P::kMarkSearch, P::kNoMark, tr("searching for the mark..."))
+        && command(P::kAtJobStart, P::kOk) && cutRegistered(sheet.jobText);
+}
+
+// The header's first MD instruction goes first; the cutter answers "MD_OK;"
+// when it has registered the sheet by its mark.
+bool CutterJobs::AutoFeed::cutRegistered(const QString &jobText)
+{
+    int split = jobText.indexOf(QLatin1Char(';')) + 1;
+    if (split <= 0)
+        split = jobText.size();
+    QString first = jobText.left(split);
+    if (m_row.content == Content::Qr && split >= 2)
+        first[split - 2] = QLatin1Char('4');
+    status(tr("registering..."));
+    const std::optional<QString> reply = ask(first);
+    if (!reply)
+        return false;
+    if (*reply != P::kMdOk)
+        return ejectUncut(tr("mark not found, moving the sheet out uncut..."), m_row.pauseBeforeUncut);
+    status(tr("cutting..."));
+    return send(jobText.mid(split)) && idle();
+}
+
+bool CutterJobs::AutoFeed::ejectUncut(const QString &why, bool pause)
+{
+    status(why);
+    if (pause)
+        delayMs(m_jobs.autoFeedPauses.beforeUncutEject);
+    return send(P::kEndOfPage) && idle();
+}
+
+// Asks at the carriage's place, then at P2, P3 and P4 while the reply is the
+// negative one; at P4 the reply is not examined. The carriage stays where the
+// search stopped.
+bool CutterJobs::AutoFeed::smartSearch(const QString &query, const QString &negative, const QString &what)
+{
+    if (!feed().smartScan)
+        return true;
+    status(what);
+    const std::array<QPoint, 4> at = positions();
+    for (int i = 0;; ++i) {
+        const std::optional<QString> reply = ask(query);
+        if (!reply)
+            return false;
+        if (*reply != negative || i == 3)
+            return true;
+        if (!moveTo(at[i + 1]))
+            return false;
+    }
+}
+
+// "NOQR;" keeps the file of the previous sheet; any other text names the
+// file in the plot file's folder, if it is a safe file name.
+bool CutterJobs::AutoFeed::selectQrFile()
+{
+    status(tr("reading the QR code..."));
+    const std::optional<QString> reply = ask(P::kQrRead);
+    if (!reply)
+        return false;
+    if (*reply == P::kNoQr)
+        return true;
+    m_qrFile = qrPlotFile(m_folder, *reply);
+    if (m_qrFile.isEmpty())
+        qWarning() << "QR text does not name a plot file in" << m_folder << "- ignored:" << *reply;
+    return true;
+}
+
+bool CutterJobs::AutoFeed::release()
+{
+    return command(kEndSheet, P::kOk) && command(kAfterSheet, P::kOk);
+}
+
+void CutterJobs::AutoFeed::startFeedInterval()
+{
+    m_nextFeedMs = m_clock.elapsed() + qint64(feed().feedIntervalSecs) * 1000;
+}
+
+// Feeds are at least feedIntervalSecs apart, measured on the run's monotonic clock.
+void CutterJobs::AutoFeed::waitForFeedTime()
+{
+    for (;;) {
+        const qint64 left = m_nextFeedMs - m_clock.elapsed();
+        if (left <= 0)
+            return;
+        status(tr("waiting %1 s for the feeder...").arg((left + 999) / 1000));
+        delayMs(int(std::min<qint64>(left, 250)));
+    }
+}
+
+void CutterJobs::AutoFeed::sheetDone()
+{
+    ++m_done;
+    m_host.setSheetsLeft(feed().sheetsLeft - 1);
+}
+
+// --- Talking to the cutter ---
+
+// Sends cmd and reads one reply. nullopt when the run must end: stopped, or
+// the cutter gone (an unlimited read ends empty only then).
+std::optional<QString> CutterJobs::AutoFeed::ask(const QString &cmd, int timeoutMs)
+{
+    if (!send(cmd))
+        return std::nullopt;
+    const QString reply = m_usb.readReply(timeoutMs);
+    if (m_usb.abandoned() || (reply.isEmpty() && (timeoutMs < 0 || !m_usb.deviceExists())))
+        return std::nullopt;
+    return reply;
+}
+
+bool CutterJobs::AutoFeed::command(const QString &cmd, const QString &expected)
+{
+    return send(cmd) && m_usb.waitReply(expected) == WaitOutcome::Done;
+}
+
+bool CutterJobs::AutoFeed::moveTo(QPoint at)
+{
+    if (!send(P::penUpMove(at.x(), at.y())))
+        return false;
+    delayMs(m_jobs.autoFeedPauses.afterMove);
+    return idle();
+}
+
+// "Sheet 2 of 5: cutting...": the sheet of this run and how many the run
+// has in all, with `count` as it reads now.
+void CutterJobs::AutoFeed::status(const QString &what)
+{
+    const int total = m_done + std::max(feed().sheetsLeft, 1);
+    m_jobs.show(tr("Sheet %1 of %2: %3").arg(m_done + 1).arg(total).arg(what));
+}
