@@ -429,6 +429,16 @@ JobSettings MainWidget::jobSettings() const
     s.gapSecondMm = ui->matSpV->value();
     s.usbDevice = ui->device->currentText();
     s.cutterAddress = ui->deviceIP->text();
+    s.feed.sheetsLeft = ui->count->value();
+    s.feed.feedDistMm = ui->feedDist->value();
+    s.feed.ejectDistMm = ui->ejectDist->value();
+    s.feed.offsetArgMm = ui->offsetArg->value();
+    s.feed.smartScan = ui->smartScan->isChecked();
+    s.feed.feedStartX = feedStartX;
+    s.feed.feedCenterY = feedCenterY;
+    s.feed.scanStepX = scanStepX;
+    s.feed.scanStepY = scanStepY;
+    s.feed.feedIntervalSecs = feedIntervalSecs;
     return s;
 }
 
@@ -474,4 +484,25 @@ bool MainWidget::confirmCalibration()
 void MainWidget::showCalibrationDone()
 {
     QMessageBox::information(this, tr("Auto-Offset"), tr("Auto-Adjust Completed!"), QMessageBox::Ok);
+}
+
+void MainWidget::setSheetsLeft(int count)
+{
+    ui->count->setValue(count);
+}
+
+bool MainWidget::askForMedia()
+{
+    QMessageBox box(QMessageBox::Question, tr("No Paper..."),
+                    tr("Check media container...<br>Load media and press <font color=green>OK</font> to "
+                       "Continue,<br>Or press <font color=red>Cancel</font> to Exit!"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    box.setDefaultButton(QMessageBox::NoButton);
+    return box.exec() == QMessageBox::Ok; // closing the box is Cancel
+}
+
+void MainWidget::showJobPaths(const PlotPathList &paths)
+{
+    ui->lineView->paths = paths;
+    repaint();
 }

@@ -110,6 +110,9 @@ private:
     void showOriginDone(bool back) override;
     bool confirmCalibration() override;
     void showCalibrationDone() override;
+    void setSheetsLeft(int count) override;
+    bool askForMedia() override;
+    void showJobPaths(const PlotPathList &paths) override;
     CutterLink *cameraSetupLink();
     void stopCamera();
 
