@@ -2,7 +2,7 @@
 // received, paints shown per second, paint time (recognition included) and
 // how late the event loop handles a posted event (what a click would wait).
 //
-//   camstream_run [--seconds 20] [--fps 30] [--cam-sim path] [--shot view.png]
+//   camstream_run [--seconds 20] [--fps 30] [--qr text] [--cam-sim path] [--shot view.png]
 //
 // Starts cam-sim on a free loopback port, feeds its stream through the same
 // frame assembler the main window uses into a shown CamView, and prints the
@@ -53,6 +53,7 @@ int main(int argc, char *argv[])
     QCommandLineParser p;
     p.addOptions({{"seconds", "Length of the run (default 20).", "s", "20"},
                   {"fps", "Frame rate of cam-sim (default 30).", "fps", "30"},
+                  {"qr", "Text of cam-sim's QR code (empty: none, the slowest search).", "text"},
                   {"cam-sim", "The cam-sim program.", "path", CUTTERDESK_CAM_SIM},
                   {"shot", "Save the view as it looks at the end of the run.", "png"}});
     p.process(app);
@@ -60,7 +61,10 @@ int main(int argc, char *argv[])
 
     QProcess camSim;
     camSim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    camSim.start(p.value("cam-sim"), {"--port", "0", "--fps", p.value("fps")});
+    QStringList simArgs{"--port", "0", "--fps", p.value("fps")};
+    if (p.isSet("qr"))
+        simArgs << "--qr" << p.value("qr");
+    camSim.start(p.value("cam-sim"), simArgs);
     if (!camSim.waitForStarted() || !camSim.waitForReadyRead(5000)) {
         std::fprintf(stderr, "cam-sim did not start\n");
         return 1;
