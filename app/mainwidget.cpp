@@ -120,11 +120,7 @@ void MainWidget::setUpUsbLink()
 
 void MainWidget::refreshDeviceList()
 {
-    // The check selects each listed cutter in turn; a plug event handled while
-    // a job runs must not leave the job talking to another cutter.
-    const QString selected = usbOperate->device();
     ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), *usbOperate);
-    usbOperate->setDevice(selected);
 }
 
 void MainWidget::setUpCamSocket()
@@ -248,8 +244,8 @@ void MainWidget::on_lineView_configChanged()
     route.closeOffsetOn = ui->closeOffsetChx->isChecked();
     route.closeOffsetMm = ui->closeOffset->value();
     const PltSolve solve;
-    ui->lineView->paths = previewPaths(solve, ui->filePath->text(), ui->rotate->isChecked(), route,
-                                       unitsPerMm);
+    ui->lineView->paths = previewSource.paths(solve, ui->filePath->text(), ui->rotate->isChecked(),
+                                              route, unitsPerMm);
     // The illustrations follow the offset fields also while no plot file is chosen.
     showRouteOptions(*ui->cutview, *ui->knifeview, route);
     repaint();
