@@ -9,6 +9,7 @@
 #include "jobhost.h"
 #include "linkhelpers.h"
 #include "mdsize.h"
+#include "preview.h"
 
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWidget; }
@@ -124,4 +125,5 @@ private:
     JobRunner *jobRunner = nullptr;   // the Start/Stop button
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
     FrameStream camStream;           // frameBuffer, inFrame, markerState of the camera stream
+    PreviewSource previewSource;     // the plot file last previewed, parsed
 };

@@ -41,9 +41,15 @@ Qt::GlobalColor penColour(int pen)
     }
 }
 
-bool samePen(const PlotPath &a, const PlotPath &b)
+bool sameStroke(const PenRun &a, const PenRun &b)
 {
-    return penColour(a.pen) == penColour(b.pen) && (a.lineType != 0) == (b.lineType != 0);
+    return a.colour == b.colour && a.dashed == b.dashed;
+}
+
+QPen runPen(Qt::GlobalColor colour, bool dashed, double scale)
+{
+    return QPen(QBrush(colour), 1 / scale, dashed ? Qt::DashLine : Qt::SolidLine, Qt::SquareCap,
+                Qt::BevelJoin);
 }
 
 void appendSegments(QVector<QLine> &lines, const PlotPath &path)
@@ -53,30 +59,77 @@ void appendSegments(QVector<QLine> &lines, const PlotPath &path)
                            pixelCoordinate(s.x2()), -pixelCoordinate(s.y2())));
 }
 
+// The painter-coordinate box outside which a line cannot colour a pixel of
+// the device: the device rectangle widened by three pixels for the pen's
+// half width, its square cap and the antialiased edge.
+QRectF reachableBox(const QPainter &painter)
+{
+    const QPaintDevice *device = painter.device();
+    const QRectF pixels = QRectF(0, 0, device->width(), device->height()).adjusted(-3, -3, 3, 3);
+    return painter.combinedTransform().inverted().mapRect(pixels);
+}
+
+bool outside(const QLine &line, const QRectF &box)
+{
+    return qMax(line.x1(), line.x2()) < box.left() || qMin(line.x1(), line.x2()) > box.right()
+        || qMax(line.y1(), line.y2()) < box.top() || qMin(line.y1(), line.y2()) > box.bottom();
+}
+
 } // namespace
 
 QPen plotPathPen(const PlotPath &path, double scale)
 {
-    return QPen(QBrush(penColour(path.pen)), 1 / scale,
-                path.lineType != 0 ? Qt::DashLine : Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+    return runPen(penColour(path.pen), path.lineType != 0, scale);
+}
+
+QVector<PenRun> penRuns(const PlotPathList &paths)
+{
+    // Two passes, so a large file's runs are allocated once, not grown.
+    // Neighbouring runs differ in colour or style, so a path whose pen differs
+    // from the current run's begins the next one.
+    QVector<PenRun> runs;
+    QVector<int> lengths;
+    for (const PlotPath &path : paths) {
+        const PenRun key{penColour(path.pen), path.lineType != 0, {}};
+        if (runs.isEmpty() || !sameStroke(runs.last(), key)) {
+            runs.append(key);
+            lengths.append(0);
+        }
+        lengths.last() += path.segments.size();
+    }
+    for (int i = 0; i < runs.size(); ++i)
+        runs[i].lines.reserve(lengths.at(i));
+    int run = 0;
+    for (const PlotPath &path : paths) {
+        if (!sameStroke(runs.at(run), PenRun{penColour(path.pen), path.lineType != 0, {}}))
+            ++run;
+        appendSegments(runs[run].lines, path);
+    }
+    return runs;
+}
+
+void drawPenRuns(QPainter &painter, const QVector<PenRun> &runs, double scale)
+{
+    // Each line of a drawLines call is stroked on its own (dashes restart,
+    // caps overlap as with separate calls), so one call per run changes
+    // nothing on screen; keeping the runs in list order keeps which colour
+    // lies on top where paths cross. Lines that cannot reach the device are
+    // left out so a zoomed-in view does not stroke the whole file.
+    const QRectF box = reachableBox(painter);
+    QVector<QLine> visible;
+    for (const PenRun &run : runs) {
+        visible.clear();
+        for (const QLine &line : run.lines)
+            if (!outside(line, box))
+                visible.append(line);
+        painter.setPen(runPen(run.colour, run.dashed, scale));
+        painter.drawLines(visible);
+    }
 }
 
 void drawPlotPaths(QPainter &painter, const PlotPathList &paths, double scale)
 {
-    // Each line of a drawLines call is stroked on its own (dashes restart,
-    // caps overlap as with separate calls), so batching a run of paths with
-    // one pen changes nothing on screen; keeping runs in list order keeps
-    // which colour lies on top where paths cross.
-    QVector<QLine> lines;
-    for (int first = 0; first < paths.size();) {
-        int end = first;
-        lines.clear();
-        while (end < paths.size() && samePen(paths.at(first), paths.at(end)))
-            appendSegments(lines, paths.at(end++));
-        painter.setPen(plotPathPen(paths.at(first), scale));
-        painter.drawLines(lines);
-        first = end;
-    }
+    drawPenRuns(painter, penRuns(paths), scale);
 }
 
 LineView::LineView(QWidget *parent)
@@ -95,7 +148,15 @@ void LineView::paintEvent(QPaintEvent *)
     painter.scale(scale, scale);
     painter.translate(QPointF(offsetX, offsetY));
     painter.drawPixmap(bedRect, bed, QRectF(bed.rect()));
-    drawPlotPaths(painter, paths, scale);
+
+    // drawnPaths holds a reference to the list the runs came from, so any
+    // change made through `paths` since (a new list, or an edit, which
+    // detaches) shows as a different array.
+    if (drawnPaths.constBegin() != paths.constBegin() || drawnPaths.size() != paths.size()) {
+        drawnPaths = paths;
+        runs = penRuns(paths);
+    }
+    drawPenRuns(painter, runs, scale);
 }
 
 void LineView::wheelEvent(QWheelEvent *event)

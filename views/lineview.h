@@ -1,10 +1,35 @@
 #pragma once
 #include "pltsolve.h"
 
+#include <QLine>
 #include <QPixmap>
+#include <QVector>
 #include <QWidget>
 
 class QPainter;
+
+// The segments of consecutive paths that are drawn with one pen, rounded to
+// integer plotter units with y negated (painter coordinates).
+struct PenRun
+{
+    Qt::GlobalColor colour = Qt::black; // pen 2 blue, pen 3 red, any other pen black
+    bool dashed = false;                // lineType is not 0
+    QVector<QLine> lines;
+};
+
+// The runs of a path list in list order (each segment rounded as
+// QLineF::toLine does, clamped to the int range).
+QVector<PenRun> penRuns(const PlotPathList &paths);
+
+// Draws the runs with a painter already scaled by `scale` and translated to
+// the view's offset: one screen pixel wide, square caps, bevel joins; one
+// drawLines call per run, leaving out lines that cannot reach the painter's
+// device. The pixels are those of one drawLine per segment in list order.
+void drawPenRuns(QPainter &painter, const QVector<PenRun> &runs, double scale);
+void drawPlotPaths(QPainter &painter, const PlotPathList &paths, double scale);
+
+// The pen a path is drawn with at the given scale.
+QPen plotPathPen(const PlotPath &path, double scale);
 
 // Preview of the current plot paths over a picture of the flat bed.
 // A plot point (x, y), in plotter units (40 per mm), is drawn at the widget
@@ -39,16 +64,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    QPixmap bed; // ":/png/flat.png", decoded once
+    QPixmap bed;             // ":/png/flat.png", decoded once
+    PlotPathList drawnPaths; // shares the list the runs were made from
+    QVector<PenRun> runs;    // paths as drawn, rebuilt when `paths` is another list
 };
-
-// Draws the paths with a painter already scaled by `scale` and translated to
-// the view's offset: pen 2 blue, pen 3 red, any other pen black; dashed when
-// lineType is not 0; one screen pixel wide, square caps, bevel joins; each
-// segment rounded to integer ends with y negated. Consecutive paths that share
-// colour and style go out in one drawLines call; the pixels are those of one
-// drawLine per segment.
-void drawPlotPaths(QPainter &painter, const PlotPathList &paths, double scale);
-
-// The pen a path is drawn with at the given scale.
-QPen plotPathPen(const PlotPath &path, double scale);

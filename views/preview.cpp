@@ -7,9 +7,22 @@
 
 namespace {
 
-PlotPathList quarterTurn(const PltSolve &solve, const PlotPathList &paths, double height)
+struct Sections
 {
-    return solve.flipY(solve.transposeXY(paths), height);
+    PlotPathList crease;
+    PlotPathList cut;
+};
+
+Sections parseSections(const PltSolve &solve, const QString &text, bool rotate)
+{
+    const QStringList sections = solve.splitSections(text);
+    Sections parsed{solve.parsePaths(sections.at(1)), solve.parsePaths(sections.at(2))};
+    if (rotate) {
+        const double height = parseMdSize(sections.at(0)).height();
+        parsed.crease = solve.flipY(solve.transposeXY(parsed.crease), height);
+        parsed.cut = solve.flipY(solve.transposeXY(parsed.cut), height);
+    }
+    return parsed;
 }
 
 double unitsWhenOn(bool on, double mm, int unitsPerMm)
@@ -17,24 +30,33 @@ double unitsWhenOn(bool on, double mm, int unitsPerMm)
     return on ? mm * unitsPerMm : 0.0;
 }
 
-} // namespace
-
-PlotPathList previewPaths(const PltSolve &solve, const QString &filePath, bool rotate,
-                          const RouteOptions &route, int unitsPerMm)
+PlotPathList creaseThenCompensatedCut(const PltSolve &solve, const Sections &sections,
+                                      const RouteOptions &route, int unitsPerMm)
 {
-    if (!QFile::exists(filePath))
-        return {};
-    const QStringList sections = solve.splitSections(solve.readPlotFile(filePath));
-    PlotPathList crease = solve.parsePaths(sections.at(1));
-    PlotPathList cut = solve.parsePaths(sections.at(2));
-    if (rotate) {
-        const double height = parseMdSize(sections.at(0)).height();
-        crease = quarterTurn(solve, crease, height);
-        cut = quarterTurn(solve, cut, height);
-    }
     const double knife = unitsWhenOn(route.knifeOffsetOn, route.knifeOffsetMm, unitsPerMm);
     const double close = unitsWhenOn(route.closeOffsetOn, route.closeOffsetMm, unitsPerMm);
-    return crease + solve.compensateKnife(cut, knife, close);
+    return sections.crease + solve.compensateKnife(sections.cut, knife, close);
+}
+
+} // namespace
+
+PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath, bool rotate,
+                                  const RouteOptions &route, int unitsPerMm)
+{
+    if (!QFile::exists(filePath)) {
+        *this = PreviewSource();
+        return {};
+    }
+    const QString read = solve.readPlotFile(filePath);
+    if (!valid || read != text || rotate != rotated) {
+        const Sections sections = parseSections(solve, read, rotate);
+        valid = true;
+        text = read;
+        rotated = rotate;
+        crease = sections.crease;
+        cut = sections.cut;
+    }
+    return creaseThenCompensatedCut(solve, Sections{crease, cut}, route, unitsPerMm);
 }
 
 void showRouteOptions(CutView &cutView, KnifeView &knifeView, const RouteOptions &route)

@@ -19,11 +19,26 @@ struct RouteOptions
 // What the lines preview shows for a plot file: its crease paths followed by
 // its knife-compensated cut paths, both turned a quarter (x and y exchanged,
 // then mirrored about the sheet height of the MD header) when `rotate` is
-// set. Offsets are converted with `unitsPerMm`. The file is read afresh at
-// every call; a path naming no file gives an empty list, an unreadable or
-// empty file gives what the plot reader makes of "" (nothing).
-PlotPathList previewPaths(const PltSolve &solve, const QString &filePath, bool rotate,
-                          const RouteOptions &route, int unitsPerMm);
+// set. Offsets are converted with `unitsPerMm`. A path naming no file gives
+// an empty list, an unreadable or empty file what the plot reader makes of
+// "" (nothing).
+//
+// The file is read afresh at every call; a text equal to the one read last
+// time, with the same rotate setting, is not parsed and turned again, so a
+// window can call this at every option change.
+class PreviewSource
+{
+public:
+    PlotPathList paths(const PltSolve &solve, const QString &filePath, bool rotate,
+                       const RouteOptions &route, int unitsPerMm);
+
+private:
+    bool valid = false; // text, rotated, crease and cut describe a file read
+    QString text;
+    bool rotated = false;
+    PlotPathList crease; // parsed, turned when rotated
+    PlotPathList cut;    // parsed, turned when rotated, not compensated
+};
 
 // Copies the route options into the two illustrations (they repaint with the window).
 void showRouteOptions(CutView &cutView, KnifeView &knifeView, const RouteOptions &route);

@@ -27,6 +27,7 @@ private slots:
     void batchedMatchesSegmentBySegment_data();
     void batchedMatchesSegmentBySegment();
     void coordinatesBeyondIntRangeAreSafe();
+    void pictureFollowsEveryChangeOfPaths();
 
 private:
     LineView *view = nullptr;
@@ -286,11 +287,17 @@ static PlotPathList randomPaths(unsigned seed)
             path.segments.append(QLineF(p, q));
             p = q;
         }
+        if (i % 37 == 0) // the list is public: paths without segments may come
+            path.segments.clear();
         paths.append(path);
         if (i % 50 == 0) // runs of one pen, as crease and cut sections give
             for (int k = 0; k < 20; ++k)
                 paths.append(path);
     }
+    PlotPath empty;
+    empty.pen = 3;
+    paths.append(empty);
+    paths.append(empty);
     return paths;
 }
 
@@ -342,6 +349,35 @@ void TestLineView::coordinatesBeyondIntRangeAreSafe()
     view->paths = {far, near};
     const QImage image = view->grab().toImage();
     QVERIFY(nearColour(image.pixel(150, 150), Qt::blue));
+}
+
+void TestLineView::pictureFollowsEveryChangeOfPaths()
+{
+    // The view keeps its batches between paints; whatever the main window
+    // does to `paths` must still show at the next repaint.
+    view->offsetX = -59000;
+    view->offsetY = -5000;
+    PlotPath path;
+    path.pen = 2;
+    path.segments = {QLineF(60000, -20050, 90000, -20050)};
+    view->paths = {path};
+    const auto colourAt = [&](int x, int y) { return view->grab().toImage().pixel(x, y); };
+    QVERIFY(nearColour(colourAt(150, 150), Qt::blue));
+
+    view->paths[0].pen = 3; // edited in place
+    QVERIFY(nearColour(colourAt(150, 150), Qt::red));
+    view->paths[0].segments[0].translate(0, -1000); // ten pixels lower
+    QVERIFY(nearColour(colourAt(150, 150), Qt::white));
+    QVERIFY(nearColour(colourAt(150, 160), Qt::red));
+
+    PlotPathList same = view->paths;
+    same.first().pen = 1; // a copy edited, then assigned
+    view->paths = same;
+    QVERIFY(nearColour(colourAt(150, 160), Qt::black));
+    view->paths.clear();
+    QVERIFY(nearColour(colourAt(150, 160), Qt::white));
+    view->paths.append(path);
+    QVERIFY(nearColour(colourAt(150, 150), Qt::blue));
 }
 
 QTEST_MAIN(TestLineView)

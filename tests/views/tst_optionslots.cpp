@@ -122,6 +122,12 @@ void TestOptionSlots::rotateRereadsAndTurns()
 
     child<QCheckBox>("rotate")->setChecked(false);
     QCOMPARE(shown().at(0).segments.at(0), QLineF(400, 1100, 3600, 1100));
+
+    // Any refresh reads the file again, not only a change of rotation.
+    changed.replace("PU400,1100;PD3600,1100;", "PU400,1200;PD3600,1200;");
+    writePlot(changed);
+    child<QCheckBox>("closeOffsetChx")->setChecked(true);
+    QCOMPARE(shown().at(0).segments.at(0), QLineF(400, 1200, 3600, 1200));
 }
 
 void TestOptionSlots::offsetsCompensateCutPathsOnly()
