@@ -42,6 +42,8 @@ public:
 // into a mocked udev tree first and select it.
 struct SimRig
 {
+    static constexpr int kTestPollPauseMs = 50;
+
     explicit SimRig(int busyMs = 0)
     {
         SimConfig config;
@@ -49,6 +51,9 @@ struct SimRig
         sim = std::make_unique<CutterSimServer>(config);
         sim->listen(QHostAddress::LocalHost, 0);
         net = std::make_unique<RJ45Socket>(nullptr, sim->serverPort());
+        // Short status polls keep the suite fast; the program polls every 500 ms.
+        usb.pollPauseMs = kTestPollPauseMs;
+        net->pollPauseMs = kTestPollPauseMs;
         jobs = std::make_unique<CutterJobs>(host, usb, *net);
         host.settings.cutterAddress = QStringLiteral("127.0.0.1");
         jobs->calibrationPatternPath = QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt");
