@@ -1,22 +1,29 @@
 #include "fakenetwork.h"
 
-#include <QDataStream>
+#include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QtEndian>
 
 namespace {
+// Per-connection state kept as socket properties.
 const char *kBuffer = "buffer";
-const char *kStage = "stage"; // 0 greeting, 1 request, 2 cutter, 3 camera
-const char *kUpstream = "upstream";
-const QByteArray kGranted("\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10);
+const char *kStage = "stage";
+enum Stage { Greeting, Request, Cutter, Camera };
+constexpr int kIpv4RequestBytes = 10;
 } // namespace
 
-FakeNetwork::FakeNetwork()
+FakeNetwork::FakeNetwork(quint16 cameraPort)
+    : m_cameraPort(cameraPort)
 {
     moveToThread(&m_thread);
     m_thread.start();
-    QMetaObject::invokeMethod(this, "listen", Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(this, [this] {
+        m_server = new QTcpServer;
+        connect(m_server, &QTcpServer::newConnection, this, &FakeNetwork::accept);
+        m_server->listen(QHostAddress::LocalHost, 0);
+        m_port = m_server->serverPort();
+    }, Qt::BlockingQueuedConnection);
 }
 
 FakeNetwork::~FakeNetwork()
@@ -24,20 +31,6 @@ FakeNetwork::~FakeNetwork()
     QMetaObject::invokeMethod(this, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
     m_thread.quit();
     m_thread.wait();
-}
-
-void FakeNetwork::listen()
-{
-    m_server = new QTcpServer;
-    connect(m_server, &QTcpServer::newConnection, this, &FakeNetwork::accept);
-    m_server->listen(QHostAddress::LocalHost, 0);
-    m_port = m_server->serverPort();
-}
-
-void FakeNetwork::setCameraPort(quint16 port)
-{
-    QMutexLocker lock(&m_mutex);
-    m_cameraPort = port;
 }
 
 void FakeNetwork::setSetupReply(const QByteArray &reply)
@@ -52,35 +45,32 @@ QStringList FakeNetwork::targets() const
     return m_targets;
 }
 
-QStringList FakeNetwork::cutterCommands() const
+QString FakeNetwork::cutterInput() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_commands;
+    return m_cutterInput;
 }
 
 void FakeNetwork::clearRecords()
 {
     QMutexLocker lock(&m_mutex);
     m_targets.clear();
-    m_commands.clear();
+    m_cutterInput.clear();
 }
 
 void FakeNetwork::dropCameraClients()
 {
-    QMetaObject::invokeMethod(this, "closeCameraClients", Qt::BlockingQueuedConnection);
-}
-
-void FakeNetwork::closeCameraClients()
-{
-    for (QTcpSocket *client : m_server->findChildren<QTcpSocket *>())
-        if (client->property(kStage).toInt() == 3)
-            client->disconnectFromHost();
+    QMetaObject::invokeMethod(this, [this] {
+        for (QTcpSocket *client : m_server->findChildren<QTcpSocket *>())
+            if (client->property(kStage).toInt() == Camera)
+                client->disconnectFromHost();
+    }, Qt::BlockingQueuedConnection);
 }
 
 void FakeNetwork::accept()
 {
     while (QTcpSocket *client = m_server->nextPendingConnection()) {
-        client->setProperty(kStage, 0);
+        client->setProperty(kStage, Greeting);
         connect(client, &QTcpSocket::readyRead, this, [this, client] { handle(client); });
         connect(client, &QTcpSocket::disconnected, client, &QObject::deleteLater);
     }
@@ -89,92 +79,56 @@ void FakeNetwork::accept()
 void FakeNetwork::handle(QTcpSocket *client)
 {
     QByteArray buffer = client->property(kBuffer).toByteArray() + client->readAll();
-    if (client->property(kStage).toInt() < 2 && !handshake(client, buffer)) {
-        client->setProperty(kBuffer, buffer);
-        return;
-    }
-    if (client->property(kStage).toInt() == 2)
+    switch (client->property(kStage).toInt()) {
+    case Greeting: // version, method count, methods: accept without authentication
+        if (buffer.size() >= 2 && buffer.size() >= 2 + quint8(buffer.at(1))) {
+            buffer.remove(0, 2 + quint8(buffer.at(1)));
+            client->write(QByteArray("\x05\x00", 2));
+            client->setProperty(kStage, Request);
+        }
+        break;
+    case Request:
+        if (buffer.size() >= kIpv4RequestBytes)
+            connectTarget(client, buffer);
+        break;
+    case Cutter:
         answerCutter(client, buffer);
-    else
-        relay(client, buffer);
+        break;
+    default:
+        buffer.clear(); // the camera ignores what it is sent
+    }
     client->setProperty(kBuffer, buffer);
 }
 
-// Greeting (no authentication), then CONNECT; true once both are done.
-bool FakeNetwork::handshake(QTcpSocket *client, QByteArray &buffer)
+// CONNECT to an IPv4 address (Qt sends literal addresses as such).
+void FakeNetwork::connectTarget(QTcpSocket *client, QByteArray &buffer)
 {
-    if (client->property(kStage).toInt() == 0) {
-        if (buffer.size() < 2 || buffer.size() < 2 + quint8(buffer[1]))
-            return false;
-        buffer.remove(0, 2 + quint8(buffer[1]));
-        client->write(QByteArray("\x05\x00", 2));
-        client->setProperty(kStage, 1);
-    }
-    if (buffer.size() < 5)
-        return false;
-    QString host;
-    int length = 0;
-    if (buffer.at(3) == char(1)) { // IPv4
-        length = 10;
-        if (buffer.size() < length)
-            return false;
-        host = QHostAddress(qFromBigEndian<quint32>(buffer.constData() + 4)).toString();
-    } else if (buffer.at(3) == char(3)) { // host name
-        length = 7 + quint8(buffer[4]);
-        if (buffer.size() < length)
-            return false;
-        host = QString::fromLatin1(buffer.mid(5, quint8(buffer[4])));
-    } else {
-        client->abort();
-        return false;
-    }
-    const quint16 port = qFromBigEndian<quint16>(buffer.constData() + length - 2);
-    buffer.remove(0, length);
+    const QHostAddress host(qFromBigEndian<quint32>(buffer.constData() + 4));
+    const quint16 port = qFromBigEndian<quint16>(buffer.constData() + 8);
+    buffer.remove(0, kIpv4RequestBytes);
     {
         QMutexLocker lock(&m_mutex);
-        m_targets.append(QStringLiteral("%1:%2").arg(host).arg(port));
+        m_targets.append(QStringLiteral("%1:%2").arg(host.toString()).arg(port));
     }
-    client->write(kGranted);
-    client->setProperty(kStage, port == 9100 ? 2 : 3);
-    if (port != 9100) {
-        quint16 cameraPort;
-        {
-            QMutexLocker lock(&m_mutex);
-            cameraPort = m_cameraPort;
-        }
-        auto *upstream = new QTcpSocket(client);
-        client->setProperty(kUpstream, QVariant::fromValue<QObject *>(upstream));
-        connect(upstream, &QTcpSocket::readyRead, client, [client, upstream] {
-            client->write(upstream->readAll());
-        });
-        connect(upstream, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
-        upstream->connectToHost(QHostAddress::LocalHost, cameraPort);
-    }
-    return true;
+    client->write(QByteArray("\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10));
+    client->setProperty(kStage, port == 9100 ? Cutter : Camera);
+    if (port == 9100)
+        return;
+    auto *camera = new QTcpSocket(client);
+    connect(camera, &QTcpSocket::readyRead, client, [client, camera] { client->write(camera->readAll()); });
+    connect(camera, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+    camera->connectToHost(QHostAddress::LocalHost, m_cameraPort);
 }
 
 void FakeNetwork::answerCutter(QTcpSocket *client, QByteArray &buffer)
 {
-    int end;
-    while ((end = buffer.indexOf(';')) >= 0) {
-        const QByteArray command = buffer.left(end + 1);
-        buffer.remove(0, end + 1);
-        QByteArray answer;
-        {
-            QMutexLocker lock(&m_mutex);
-            m_commands.append(QString::fromUtf8(command));
-            if (command == "CMD:10;")
-                answer = "FREE;";
-            else if (command.startsWith("CMD:107,"))
-                answer = m_setupReply;
-        }
-        // The pass phrase may hold ";": answer the set-up once it is complete.
-        if (!answer.isEmpty())
-            client->write(answer);
-    }
-}
-
-void FakeNetwork::relay(QTcpSocket *, QByteArray &buffer)
-{
-    buffer.clear(); // the camera ignores what it is sent
+    QMutexLocker lock(&m_mutex);
+    if (buffer.endsWith("CMD:10;"))
+        client->write("FREE;");
+    else if (buffer.startsWith("CMD:107,") && buffer.endsWith(';'))
+        client->write(m_setupReply);
+    else
+        return; // a command still arriving
+    m_cutterInput += QString::fromUtf8(buffer);
+    buffer.clear();
 }

@@ -1,14 +1,10 @@
 #pragma once
-// A SOCKS5 proxy on 127.0.0.1 that stands in for the network the main
-// window's sockets see, so the fixed ports (cutter 9100, camera 5000) and
-// any camera address can be used without leaving the loopback interface:
-// - connections to port 9100 reach a fake cutter that answers "CMD:10;" with
-//   "FREE;" and the camera set-up with setupReply;
-// - connections to any other port are relayed to 127.0.0.1:cameraPort.
-// It runs on its own thread, because the camera start waits for its
-// connection without handling events.
-#include <QByteArray>
-#include <QHostAddress>
+// A SOCKS5 proxy on 127.0.0.1 standing in for the network the main window's
+// sockets see, so the fixed ports and any camera address stay on loopback:
+// port 9100 reaches a fake cutter ("CMD:10;" -> "FREE;", the camera set-up
+// -> setupReply), any other port is relayed to 127.0.0.1:cameraPort. It runs
+// on its own thread: the camera start waits for its connection without
+// handling events.
 #include <QMutex>
 #include <QObject>
 #include <QStringList>
@@ -21,35 +17,28 @@ class FakeNetwork : public QObject
 {
     Q_OBJECT
 public:
-    FakeNetwork();
+    explicit FakeNetwork(quint16 cameraPort);
     ~FakeNetwork() override;
 
     quint16 port() const { return m_port; }
-    void setCameraPort(quint16 port);
     void setSetupReply(const QByteArray &reply);
-    // "host:port" of every connection asked for, in order.
-    QStringList targets() const;
-    // Commands the fake cutter received, each with its ";".
-    QStringList cutterCommands() const;
+    QStringList targets() const;  // "host:port" of every connection asked for
+    QString cutterInput() const;  // every byte the fake cutter received
     void clearRecords();
-    // Closes every relayed camera connection, as a camera that goes away.
-    void dropCameraClients();
+    void dropCameraClients();     // as a camera that goes away
 
 private:
-    Q_INVOKABLE void listen();
-    Q_INVOKABLE void closeCameraClients();
     void accept();
     void handle(QTcpSocket *client);
-    bool handshake(QTcpSocket *client, QByteArray &buffer);
+    void connectTarget(QTcpSocket *client, QByteArray &buffer);
     void answerCutter(QTcpSocket *client, QByteArray &buffer);
-    void relay(QTcpSocket *client, QByteArray &buffer);
 
     QThread m_thread;
     QTcpServer *m_server = nullptr;
     quint16 m_port = 0;
+    const quint16 m_cameraPort;
     mutable QMutex m_mutex;
-    quint16 m_cameraPort = 0;
     QByteArray m_setupReply;
     QStringList m_targets;
-    QStringList m_commands;
+    QString m_cutterInput;
 };

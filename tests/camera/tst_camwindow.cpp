@@ -69,8 +69,7 @@ void TestCamWindow::initTestCase()
     const QByteArray line = camSim.readLine().trimmed(); // "cam-sim: listening on 127.0.0.1:<port>"
     const quint16 port = line.mid(line.lastIndexOf(':') + 1).toUShort();
     QVERIFY2(port != 0, line.constData());
-    network = new FakeNetwork;
-    network->setCameraPort(port);
+    network = new FakeNetwork(port);
 }
 
 void TestCamWindow::init()
@@ -197,7 +196,7 @@ void TestCamWindow::setUpReply()
     setUpCamera(reply);
 
     // Status poll first, then the command exactly as typed, nothing escaped.
-    const QString sent = network->cutterCommands().join(QString());
+    const QString sent = network->cutterInput();
     QVERIFY2(sent.startsWith(QLatin1String("CMD:10;")), qPrintable(sent));
     QVERIFY2(sent.endsWith(QLatin1String("CMD:10;CMD:107,shop,floor,p;ss;")), qPrintable(sent));
     QVERIFY(button("connectBtn")->isEnabled());
