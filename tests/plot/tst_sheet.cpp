@@ -16,6 +16,7 @@ private slots:
     void noSheet();
     void orderingFollowsTheMode();
     void leadingRunMatchesPattern();
+    void hugeCoordinates();
 };
 
 void TestSheet::modeTable_data()
@@ -152,6 +153,25 @@ void TestSheet::leadingRunMatchesPattern()
                           QRegularExpression::AnchoredMatchOption);
         QCOMPARE(leadingMdRun(text), m.captured(0));
     }
+}
+
+// Coordinates at the ends of the int range, rotated and offset, leave it;
+// they must still be written exactly, never wrapped or as garbage.
+void TestSheet::hugeCoordinates()
+{
+    const QString text = "MD0,0,2147483647,2147483647,4;SP1;PU-2147483648,-2147483648;"
+                         "PD2147483647,-2147483648;SP2;PU0,0;PD10,0;!PG;";
+    SheetOptions options = sheetOptionsFor(2, SheetLink::Usb);
+    options.rotate = true;
+    options.knifeOffset = 60;
+    options.closeOffset = 200;
+    const PreparedSheet sheet = prepareSheet(text, options);
+    QVERIFY(sheet.ok);
+    // (x, y) -> (y, c - x) with c = 2147483647.
+    QVERIFY2(sheet.jobText.contains("SP1;PU-2147483648,4294967295;PD-2147483648,0;"),
+             qPrintable(sheet.jobText));
+    QVERIFY2(sheet.jobText.contains("SP2;PU0,2147483587;PD0,2147483577;"),
+             qPrintable(sheet.jobText));
 }
 
 QTEST_GUILESS_MAIN(TestSheet)
