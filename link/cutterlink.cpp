@@ -30,7 +30,11 @@ CutterLink::Pump CutterLink::pumpUntil(const std::function<bool()> &done, int ti
             return Pump::TimedOut;
         if (silenceCounts && !m_waiting && clock.hasExpired(kSilenceMs))
             setWaiting(true);
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        // The deadline timer can fire a fraction of a millisecond before the
+        // clock has expired; the rest is spun out instead of slept until the
+        // next tick.
+        const bool deadlinePassed = timeoutMs >= 0 && !deadline.isActive();
+        QCoreApplication::processEvents(deadlinePassed ? QEventLoop::AllEvents : QEventLoop::WaitForMoreEvents);
     }
 }
 
