@@ -61,7 +61,7 @@ QByteArray SimCutter::handle(const QString &instruction)
         const QStringList f = instruction.mid(2).split(QLatin1Char(','));
         if (f.size() >= 4)
             m_sheet.mdSize = QSize(f.at(2).toInt(), f.at(3).toInt());
-        return QByteArrayLiteral("MD_OK;");
+        return takeNext(m_config.mdReplies, QStringLiteral("MD_OK;")).toUtf8();
     }
     handlePlot(mnemonic, instruction.mid(2));
     return QByteArray();
@@ -72,9 +72,12 @@ QByteArray SimCutter::handleCommand(int number, const QStringList &args)
     switch (number) {
     case 10:
         return busy() ? QByteArrayLiteral("BUSY;") : QByteArrayLiteral("FREE;");
+    case 110: // the pre-feed takes the next sheet from the container, if there is one
+        if (m_config.sheets > 0)
+            --m_config.sheets;
+        return QByteArrayLiteral("OK;");
     case 5:
     case 6:
-    case 110:
     case 111:
     case 201:
     case 202:

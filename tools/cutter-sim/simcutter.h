@@ -14,9 +14,10 @@
 // What it fakes: fixed replies to every control command; the carriage
 // position (followed through PU/PD moves, answered to "CMD:203;"); busy for
 // busyMs after a job text or a move ("BUSY;" to "CMD:10;", then "FREE;"); a
-// media container with a sheet count ("CMD:108;", "CMD:109,...;"); mark and QR
-// readings from configured queues; the camera address; "MD_OK;" to an MD
-// instruction. Everything creased (pen 1) and cut (pen 2) is collected per
+// media container with a sheet count ("CMD:108;"; "CMD:109,...;" and the
+// pre-feed "CMD:110;" take a sheet); mark and QR
+// readings from configured queues; the camera address; "MD_OK;" (or a
+// configured reply) to an MD instruction. Everything creased (pen 1) and cut (pen 2) is collected per
 // sheet; "!PG;" ends a sheet.
 struct SimConfig
 {
@@ -26,6 +27,9 @@ struct SimConfig
     // repeats. Empty: "NOMARK;" and "NOQR;".
     QStringList markReplies;
     QStringList qrReplies;
+    // Replies to an MD instruction (the sheet registered by its mark), used
+    // the same way. Empty: "MD_OK;".
+    QStringList mdReplies;
     QString cameraAddress = QStringLiteral("192.168.137.137"); // reply to "CMD:107,...;"
     // Replies given instead of the normal ones, one per instruction that has a
     // reply, in order, before normal answering resumes. Lets a test make the
