@@ -19,8 +19,6 @@ private slots:
     void calibrationDrawsPatternUnderCamera();
     void calibrationEndsEarly_data();
     void calibrationEndsEarly();
-    void markDeviationArithmetic_data();
-    void markDeviationArithmetic();
 };
 
 void TestCarriage::setOriginStoresPosition()
@@ -179,35 +177,6 @@ void TestCarriage::calibrationEndsEarly()
     QCOMPARE(rig.received(), QString());
     QCOMPARE(rig.host.connectErrors, errorBoxes);
     QCOMPARE(rig.host.calibrationDone, 0);
-}
-
-void TestCarriage::markDeviationArithmetic_data()
-{
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<bool>("valid");
-    QTest::addColumn<double>("ex");
-    QTest::addColumn<double>("ey");
-    QTest::newRow("centre") << "320,240,7;" << true << 0.0 << 0.0;
-    QTest::newRow("scale 0.1") << "330,250,25;" << true << 1.0 << 1.0;
-    QTest::newRow("lower bound") << "270,190,25;" << true << -5.0 << -5.0;
-    QTest::newRow("just outside") << "270,189,25;" << false << 0.0 << 0.0;
-    QTest::newRow("negative size") << "330,250,-25;" << false << 0.0 << 0.0;
-    QTest::newRow("empty") << "" << false << 0.0 << 0.0;
-    QTest::newRow("not numbers") << "a,b,c;" << false << 0.0 << 0.0;
-}
-
-void TestCarriage::markDeviationArithmetic()
-{
-    QFETCH(QString, reply);
-    QFETCH(bool, valid);
-    QFETCH(double, ex);
-    QFETCH(double, ey);
-    const std::optional<MarkDeviation> dev = markDeviation(reply);
-    QCOMPARE(dev.has_value(), valid);
-    if (dev) {
-        QCOMPARE(dev->ex, ex);
-        QCOMPARE(dev->ey, ey);
-    }
 }
 
 QTEST_MAIN(TestCarriage)

@@ -9,8 +9,6 @@
 #include <QPushButton>
 #include <QtTest>
 
-Q_DECLARE_METATYPE(JobProcedure)
-
 namespace {
 
 // The window's widgets the runner touches, and a host that reads the button.
@@ -47,8 +45,6 @@ class TestRunner : public QObject
 {
     Q_OBJECT
 private slots:
-    void dispatchByModeAndLink_data();
-    void dispatchByModeAndLink();
     void emptyPlotFileReturnsToIdle_data();
     void emptyPlotFileReturnsToIdle();
     void stopDuringMatrixJobReturnsToIdle();
@@ -57,36 +53,6 @@ private slots:
     void qrFileNames_data();
     void qrFileNames();
 };
-
-void TestRunner::dispatchByModeAndLink_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("devType");
-    QTest::addColumn<JobProcedure>("expected");
-    QTest::addColumn<bool>("trigger");
-    QTest::newRow("0 USB") << 0 << "USB" << &CutterJobs::blankCutUsb << false;
-    QTest::newRow("0 RJ45") << 0 << "RJ45" << &CutterJobs::blankCutNet << false;
-    QTest::newRow("1 RJ45") << 1 << "RJ45" << &CutterJobs::matrixBlankNet << true;
-    QTest::newRow("2 USB") << 2 << "USB" << &CutterJobs::scanMarkUsb << false;
-    QTest::newRow("3 USB") << 3 << "USB" << &CutterJobs::matrixScanUsb << true;
-    QTest::newRow("4 RJ45") << 4 << "RJ45" << &CutterJobs::qrScanMarkNet << false;
-    QTest::newRow("5 USB") << 5 << "USB" << &CutterJobs::qrMatrixScanUsb << true;
-    QTest::newRow("5 RJ45") << 5 << "RJ45" << &CutterJobs::qrMatrixScanNet << true;
-    QTest::newRow("other link type") << 0 << "Serial" << JobProcedure() << false;
-    QTest::newRow("mode -1") << -1 << "USB" << JobProcedure() << false;
-    QTest::newRow("mode 12") << 12 << "USB" << JobProcedure() << false;
-}
-
-void TestRunner::dispatchByModeAndLink()
-{
-    QFETCH(int, mode);
-    QFETCH(QString, devType);
-    QFETCH(JobProcedure, expected);
-    QFETCH(bool, trigger);
-    QVERIFY(procedureFor(mode, devType) == expected);
-    const DispatchEntry *entry = dispatchEntry(mode);
-    QCOMPARE(entry && entry->trigger, trigger);
-}
 
 void TestRunner::emptyPlotFileReturnsToIdle_data()
 {
