@@ -31,6 +31,10 @@ Frame scene(const QString &name)
         disc(f, 320, 240, 100, 255);
     } else if (name == "ring") {
         ring(f, 200, 300, 120, 20, 20);
+    } else if (name == "ring open 14 degrees") {
+        ring(f, 320, 240, 110, 16, 0, 14); // ten misses in the circle test
+    } else if (name == "ring open 16 degrees") {
+        ring(f, 320, 240, 110, 16, 0, 16); // eleven misses
     } else if (name == "oblong block") {
         block(f, 300, 200, 96, 78, 0); // 44 x 35 half pixels after clean-up
     } else if (name == "square block") {
@@ -79,6 +83,8 @@ void TestMarkSearch::findsMark_data()
     QTest::newRow("white disc inverted") << "white disc on black" << 3 << 1 << 5.0f << true << 320 << 240;
     QTest::newRow("white disc plain") << "white disc on black" << 3 << 0 << 5.0f << false << 0 << 0;
     QTest::newRow("ring, circle test") << "ring" << 3 << 0 << 6.0f << true << 200 << 300;
+    QTest::newRow("open ring, 10 misses") << "ring open 14 degrees" << 3 << 0 << 5.0f << true << 320 << 240;
+    QTest::newRow("open ring, 11 misses") << "ring open 16 degrees" << 3 << 0 << 5.0f << false << 0 << 0;
     QTest::newRow("ring is no solid disc") << "ring" << 2 << 0 << 6.0f << false << 0 << 0;
     // The disc test wants empty bounding-box corners and a solid centre.
     QTest::newRow("diamond, disc test") << "diamond" << 2 << 0 << 6.5f << true << 320 << 240;
