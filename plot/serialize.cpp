@@ -62,7 +62,7 @@ QString PltSolve::serializeBlock(const PlotPathList &paths, const char *opening,
     size_t segments = 0;
     for (const PlotPath &path : paths)
         segments += size_t(path.segments.size());
-    out.reserve(16 + segments * 12 + size_t(paths.size()) * 16);
+    out.reserve(32 + segments * 16 + size_t(paths.size()) * 24);
     for (const PlotPath &path : paths)
         appendPath(out, path);
     out.append(closing);

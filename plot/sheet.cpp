@@ -29,15 +29,13 @@ constexpr ModeEntry kModes[12] = {
     {5, true, true, true, true},     // 11 AF. QR Filter, Feed While Cutting
 };
 
-QString repeated(const QString &block, int times)
+// Well below what one QString can hold (2^30 characters).
+constexpr qint64 kMaxJobText = 1000 * 1000 * 1000;
+
+void appendRepeated(QString &text, const QString &block, int times)
 {
-    QString text;
-    if (times <= 0)
-        return text;
-    text.reserve(block.size() * times);
     for (int i = 0; i < times; ++i)
         text += block;
-    return text;
 }
 
 } // namespace
@@ -102,17 +100,27 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
                      .arg(options.headerDigit);
     }
 
-    QString text;
-    if (options.sendHeader) {
-        text = header;
-        if (options.forceQrDigit)
-            text[text.indexOf(QLatin1Char(';')) - 1] = QLatin1Char('4');
-    }
-    text += repeated(solve.serializeCrease(crease), options.creasePasses);
+    const QString creaseBlock = solve.serializeCrease(crease);
     // Every cut pass compensates the same paths the same way, so once is enough.
     const PlotPathList compensated =
         solve.compensateKnife(cut, options.knifeOffset, options.closeOffset);
-    text += repeated(solve.serializeCutPass(compensated), options.cutPasses);
+    const QString cutBlock = solve.serializeCutPass(compensated);
+
+    const qint64 length = qint64(header.size()) + qint64(creaseBlock.size()) * qMax(0, options.creasePasses)
+        + qint64(cutBlock.size()) * qMax(0, options.cutPasses) + 4;
+    if (length > kMaxJobText) {
+        sheet.tooLarge = true;
+        return sheet;
+    }
+    QString text;
+    text.reserve(int(length));
+    if (options.sendHeader) {
+        text += header;
+        if (options.forceQrDigit)
+            text[text.indexOf(QLatin1Char(';')) - 1] = QLatin1Char('4');
+    }
+    appendRepeated(text, creaseBlock, options.creasePasses);
+    appendRepeated(text, cutBlock, options.cutPasses);
     text += QStringLiteral("!PG;");
 
     sheet.ok = true;

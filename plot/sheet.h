@@ -45,8 +45,10 @@ SheetOptions sheetOptionsFor(int mode, SheetLink link);
 struct PreparedSheet
 {
     // False when there is no sheet: the text is empty or does not begin with
-    // an MD instruction. Everything else is then empty.
+    // an MD instruction, or (tooLarge) the job text would pass 10^9
+    // characters. Everything else is then empty.
     bool ok = false;
+    bool tooLarge = false;
     // The run of MD instructions the text begins with, or the rebuilt
     // "MD0,0,d,c,digit;" when rotated. The QR digit is not forced here (the
     // design size comes from this header); only the job text carries it.

@@ -17,6 +17,7 @@ private slots:
     void orderingFollowsTheMode();
     void leadingRunMatchesPattern();
     void hugeCoordinates();
+    void refusesOversizedText();
 };
 
 void TestSheet::modeTable_data()
@@ -172,6 +173,20 @@ void TestSheet::hugeCoordinates()
              qPrintable(sheet.jobText));
     QVERIFY2(sheet.jobText.contains("SP2;PU0,2147483587;PD0,2147483577;"),
              qPrintable(sheet.jobText));
+}
+
+// A pass count that would make the text pass what a QString holds gives no
+// sheet instead of a failed allocation.
+void TestSheet::refusesOversizedText()
+{
+    SheetOptions options = sheetOptionsFor(2, SheetLink::Usb);
+    options.cutPasses = 100000000;
+    const PreparedSheet sheet = prepareSheet(kSmall, options);
+    QVERIFY(!sheet.ok);
+    QVERIFY(sheet.tooLarge);
+    QVERIFY(sheet.jobText.isEmpty());
+    options.cutPasses = 1000;
+    QVERIFY(prepareSheet(kSmall, options).ok);
 }
 
 QTEST_GUILESS_MAIN(TestSheet)

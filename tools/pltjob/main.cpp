@@ -3,8 +3,9 @@
 //
 // Prints the job text that work mode N sends over USB for one sheet of
 // FILE.plt, followed by one line feed. Exit status: 0 done; 1 the file cannot
-// be read, does not begin with an MD instruction, or a picture cannot be
-// written (nothing on standard output then); 2 bad arguments.
+// be read, does not begin with an MD instruction, its job text would be too
+// large, or a picture cannot be written (nothing on standard output then);
+// 2 bad arguments.
 #include "render.h"
 #include "sheet.h"
 
@@ -126,6 +127,8 @@ int main(int argc, char *argv[])
     if (text.isEmpty())
         return fail(1, QStringLiteral("cannot read %1").arg(request.file));
     const PreparedSheet sheet = prepareSheet(text, request.options);
+    if (sheet.tooLarge)
+        return fail(1, QStringLiteral("the job text of %1 is too large").arg(request.file));
     if (!sheet.ok)
         return fail(1, QStringLiteral("%1 does not begin with an MD instruction").arg(request.file));
 
