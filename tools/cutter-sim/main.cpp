@@ -1,11 +1,20 @@
 // cutter-sim: a simulated cutter for trying cutterdesk without a machine and
 // for tests. Speaks the cutter's side of the command protocol on TCP and, with
-// --pty, on a pty that stands in for the USB device node.
+// --pty, on a pty that stands in for the USB device node. With --usb it also
+// appears as a USB cutter to a program it starts under the umockdev preload.
 #include "simserver.h"
+#include "usbbed.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QProcess>
 #include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -20,6 +29,10 @@ void addOptions(QCommandLineParser &p)
         {"sheets", "Sheets in the media container (default 10).", "count", "10"},
         {"mark", "Reply to CMD:106; (repeat for a sequence; the last repeats). Default NOMARK;.", "reply"},
         {"qr", "Reply to CMD:101; (repeat for a sequence; the last repeats). Default NOQR;.", "text"},
+        {"md", "Reply to an MD instruction (repeat for a sequence; the last repeats). Default MD_OK;.",
+         "reply"},
+        {"usb", "Also appear as the USB cutter 1-2:1.0 through a umockdev testbed, start the program "
+                "given after -- under the umockdev preload, and end with it."},
         {"camera-ip", "Reply to the camera set-up command (default 192.168.137.137).", "address",
          "192.168.137.137"},
         {"drop-after", "Close the connection after N commands.", "n", "0"},
@@ -38,19 +51,61 @@ SimConfig configFrom(const QCommandLineParser &p)
     c.sheets = p.value("sheets").toInt();
     c.markReplies = p.values("mark");
     c.qrReplies = p.values("qr");
+    c.mdReplies = p.values("md");
     c.cameraAddress = p.value("camera-ip");
     return c;
+}
+
+// Starts the program with the testbed's environment; the simulator ends with
+// it and returns its exit status.
+int runUnderTestbed(QCoreApplication &app, const UsbTestbed &bed, const QStringList &program)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedChannels);
+    child.setProcessEnvironment(bed.environment());
+    QObject::connect(&child, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), &app,
+                     [&app](int code, QProcess::ExitStatus status) {
+                         app.exit(status == QProcess::NormalExit ? code : 1);
+                     });
+    child.start(program.first(), program.mid(1));
+    if (!child.waitForStarted(-1)) {
+        QTextStream(stderr) << "cutter-sim: cannot start " << program.first() << '\n';
+        return 1;
+    }
+    return app.exec();
+}
+
+// umockdev builds its testbed only in a process that runs under its preload
+// (the one the program gets as well): with --usb the simulator starts itself
+// again under it. Returns only when that is not needed or not possible.
+void comeBackUnderPreload(char *argv[])
+{
+    bool usb = false;
+    for (char **a = argv + 1; *a && std::strcmp(*a, "--") != 0; ++a)
+        usb = usb || std::strcmp(*a, "--usb") == 0;
+    const char *preload = std::getenv("LD_PRELOAD");
+    if (!usb || (preload && std::strstr(preload, "libumockdev-preload")))
+        return;
+    std::string value = "libumockdev-preload.so.0";
+    if (preload && *preload)
+        value += std::string(":") + preload;
+    ::setenv("LD_PRELOAD", value.c_str(), 1);
+    ::execv("/proc/self/exe", argv);
+    std::perror("cutter-sim: cannot restart under the umockdev preload");
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    comeBackUnderPreload(argv);
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("cutter-sim"));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated cutter for cutterdesk."));
     addOptions(parser);
+    parser.addPositionalArgument(QStringLiteral("program"), QStringLiteral("With --usb: the program and its arguments."),
+                                 QStringLiteral("[-- program [args...]]"));
     parser.process(app);
 
     QTextStream out(stdout);
@@ -75,7 +130,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     out << "cutter-sim: listening on " << host.toString() << ':' << sim.serverPort() << Qt::endl;
-    if (parser.isSet("pty")) {
+    if (parser.isSet("pty") || parser.isSet("usb")) {
         const QString path = sim.openPty();
         if (path.isEmpty()) {
             err << "cutter-sim: cannot open a pty\n";
@@ -85,5 +140,19 @@ int main(int argc, char *argv[])
     }
     QObject::connect(&sim, &CutterSimServer::sheetFinished, &app,
                      [&out](int n) { out << "cutter-sim: sheet " << n << " finished" << Qt::endl; });
-    return app.exec();
+    if (!parser.isSet("usb"))
+        return app.exec();
+
+    const QStringList program = parser.positionalArguments();
+    if (program.isEmpty()) {
+        err << "cutter-sim: --usb needs the program to start after --\n";
+        return 1;
+    }
+    UsbTestbed bed;
+    if (!bed.plugCutter(sim.ptyPath())) {
+        err << "cutter-sim: cannot build the USB testbed in " << bed.rootDir() << '\n';
+        return 1;
+    }
+    out << "cutter-sim: USB cutter " << UsbTestbed::instanceName() << " for " << program.first() << Qt::endl;
+    return runUnderTestbed(app, bed, program);
 }
