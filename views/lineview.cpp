@@ -41,6 +41,12 @@ Qt::GlobalColor penColour(int pen)
     }
 }
 
+// An empty run with the pen the path is drawn with.
+PenRun strokeOf(const PlotPath &path)
+{
+    return PenRun{penColour(path.pen), path.lineType != 0, {}};
+}
+
 bool sameStroke(const PenRun &a, const PenRun &b)
 {
     return a.colour == b.colour && a.dashed == b.dashed;
@@ -90,9 +96,8 @@ QVector<PenRun> penRuns(const PlotPathList &paths)
     QVector<PenRun> runs;
     QVector<int> lengths;
     for (const PlotPath &path : paths) {
-        const PenRun key{penColour(path.pen), path.lineType != 0, {}};
-        if (runs.isEmpty() || !sameStroke(runs.last(), key)) {
-            runs.append(key);
+        if (runs.isEmpty() || !sameStroke(runs.last(), strokeOf(path))) {
+            runs.append(strokeOf(path));
             lengths.append(0);
         }
         lengths.last() += path.segments.size();
@@ -101,7 +106,7 @@ QVector<PenRun> penRuns(const PlotPathList &paths)
         runs[i].lines.reserve(lengths.at(i));
     int run = 0;
     for (const PlotPath &path : paths) {
-        if (!sameStroke(runs.at(run), PenRun{penColour(path.pen), path.lineType != 0, {}}))
+        if (!sameStroke(runs.at(run), strokeOf(path)))
             ++run;
         appendSegments(runs[run].lines, path);
     }
