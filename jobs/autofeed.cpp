@@ -30,7 +30,8 @@ const QString kPreFeed = QStringLiteral("CMD:110;");    // the next sheet comes 
 } // namespace
 
 const AutoFeedRow kAutoFeedRows[6] = {
-    // name                  mode feeding                content          last move            any reply  more   check ms  pause
+    // name, mode, feeding, content, last move; pre-feed: any reply but "NOPAPER;" is paper,
+    // only while more sheets follow, check limit (ms); pause before moving out an uncut sheet
     {"afBlankSingleFeed",    6,  Feeding::Single,       Content::Blank, LastMove::EjectDist, false,     false, -1,       false},
     {"afBlankFeedWhileCut",  7,  Feeding::WhileCutting, Content::Blank, LastMove::FeedDist,  false,     false, -1,       false},
     {"afFileSingleFeed",     8,  Feeding::Single,       Content::Mark,  LastMove::EjectDist, false,     false, -1,       true},
