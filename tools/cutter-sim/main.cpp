@@ -8,9 +8,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTextStream>
 
+#include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -56,10 +59,31 @@ SimConfig configFrom(const QCommandLineParser &p)
     return c;
 }
 
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
+}
+
+// Ctrl-C or kill ends the event loop instead of the process, so the program
+// is stopped and the testbed removed on the way out.
+void quitOnTerminate(QCoreApplication &app)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] { app.exit(1); });
+    std::signal(SIGINT, onTerminate);
+    std::signal(SIGTERM, onTerminate);
+}
+
 // Starts the program with the testbed's environment; the simulator ends with
 // it and returns its exit status.
 int runUnderTestbed(QCoreApplication &app, const UsbTestbed &bed, const QStringList &program)
 {
+    quitOnTerminate(app);
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedChannels);
     child.setProcessEnvironment(bed.environment());
@@ -72,7 +96,14 @@ int runUnderTestbed(QCoreApplication &app, const UsbTestbed &bed, const QStringL
         QTextStream(stderr) << "cutter-sim: cannot start " << program.first() << '\n';
         return 1;
     }
-    return app.exec();
+    const int status = app.exec();
+    if (child.state() != QProcess::NotRunning) {
+        child.terminate();
+        if (!child.waitForFinished(3000))
+            child.kill();
+        child.waitForFinished(-1);
+    }
+    return status;
 }
 
 // umockdev builds its testbed only in a process that runs under its preload
