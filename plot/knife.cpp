@@ -69,7 +69,7 @@ int arcSteps(double a)
 
 } // namespace
 
-QList<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
+QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
 {
     QPointF corner;
     QPointF meet;
@@ -84,7 +84,7 @@ QList<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
     const double dx = start.x() - corner.x();
     const double dy = start.y() - corner.y();
 
-    QList<QLineF> arc;
+    QVector<QLineF> arc;
     arc.reserve(n);
     QPointF previous = start;
     for (int i = 1; i <= n - 1; ++i) {

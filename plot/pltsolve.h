@@ -19,7 +19,7 @@ struct PlotPath
     int lineType = 0;
     double patternLength = 0.0;
     int lineTypeMode = 0;
-    QList<QLineF> segments;
+    QVector<QLineF> segments;
 
     // All four attributes equal and the same segments, each compared with
     // QPointF's fuzzy equality.
@@ -61,7 +61,7 @@ public:
     // input comes back unchanged; otherwise one output path per input path.
     PlotPathList compensateKnife(const PlotPathList &paths, double knife, double close) const;
     // n (3 to 7) joined segments from A's end to B's start round the corner.
-    QList<QLineF> cornerArc(const QLineF &a, const QLineF &b, int n) const;
+    QVector<QLineF> cornerArc(const QLineF &a, const QLineF &b, int n) const;
 
     // Box over both ends of all segments; the path needs one segment.
     QRectF boundingRect(const PlotPath &path) const;

@@ -30,7 +30,7 @@ void appendPoint(std::string &out, const QPointF &p)
 
 void appendPath(std::string &out, const PlotPath &path)
 {
-    const QList<QLineF> &segs = path.segments;
+    const QVector<QLineF> &segs = path.segments;
     if (segs.isEmpty())
         return;
     out.append("PU");
