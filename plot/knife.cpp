@@ -3,7 +3,32 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 namespace {
+
+#if defined(__x86_64__) || defined(__i386__)
+__attribute__((target("avx"))) void zeroUpperHalves()
+{
+    _mm256_zeroupper();
+}
+#endif
+
+// Qt's raster painting can return with the upper halves of the AVX registers
+// still in use. While they are, every switch between this SSE code and the
+// AVX builds of atan2 and sincos that libm picks costs a register state
+// transition, which made the compensation of a large file several times
+// slower in the window than in a test. Clearing them touches no value the
+// compiler keeps (the halves are scratch across calls).
+void leaveAvxState()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (__builtin_cpu_supports("avx"))
+        zeroUpperHalves();
+#endif
+}
 
 bool isChained(const std::vector<QLineF> &segs)
 {
@@ -103,6 +128,7 @@ PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, 
 {
     if (knife == 0 && close == 0)
         return paths;
+    leaveAvxState();
     PlotPathList result;
     result.reserve(paths.size());
     std::vector<QLineF> segs;
