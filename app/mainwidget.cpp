@@ -55,7 +55,7 @@ MainWidget::MainWidget(QWidget *parent)
     initModeTable();
     showMode();
     showReleaseDate();
-    // The plot processor (pltSolve, child of this window) is created here.
+    pltSolve = new PltSolve(this);
     connectPreview();
     connectMatrix();
     setUpUsbLink();
@@ -69,6 +69,7 @@ MainWidget::~MainWidget()
     delete jobRunner;
     delete cutterJobs;
     delete ui;
+    delete pltSolve;
     delete usbOperate;
 }
 
@@ -243,8 +244,7 @@ void MainWidget::on_lineView_configChanged()
     route.knifeOffsetMm = ui->knifeOffset->value();
     route.closeOffsetOn = ui->closeOffsetChx->isChecked();
     route.closeOffsetMm = ui->closeOffset->value();
-    const PltSolve solve;
-    ui->lineView->paths = previewSource.paths(solve, ui->filePath->text(), ui->rotate->isChecked(),
+    ui->lineView->paths = previewSource.paths(*pltSolve, ui->filePath->text(), ui->rotate->isChecked(),
                                               route, unitsPerMm);
     // The illustrations follow the offset fields also while no plot file is chosen.
     showRouteOptions(*ui->cutview, *ui->knifeview, route);

@@ -118,6 +118,7 @@ private:
     void stopCamera();
 
     Ui::MainWidget *ui = nullptr;
+    PltSolve *pltSolve = nullptr;          // plot processor, child of this window
     UsbOperate *usbOperate = nullptr;      // USB link, no parent: deleted by the destructor
     RJ45Socket *rj45Socket = nullptr;      // network link, child of this window
     UsbHotplugWatcher *usbWatcher = nullptr; // udev plug events, child of this window
