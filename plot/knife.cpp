@@ -92,9 +92,44 @@ int arcSteps(double a)
     return 7;
 }
 
-} // namespace
+// A knife-shifted segment with what its joints need of it, so that every
+// segment's angle is worked out once rather than once per neighbour (atan2 is
+// most of the cost of a joint).
+struct Shifted
+{
+    QLineF line;
+    double angle; // line.angle()
+    bool null;    // line.isNull()
+};
 
-QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
+Shifted shiftedSegment(const QLineF &s, double knife)
+{
+    const QLineF line = knifeShifted(s, knife);
+    return {line, line.angle(), line.isNull()};
+}
+
+// a.line.angleTo(b.line), from the angles already worked out: the turn from
+// A's direction to B's, normalised to [0, 360), 0 when either is null.
+double turnAngle(const Shifted &a, const Shifted &b)
+{
+    if (a.null || b.null)
+        return 0;
+    const double delta = b.angle - a.angle;
+    if (qFuzzyCompare(delta, 360.0))
+        return 0;
+    return delta < 0 ? delta + 360 : delta;
+}
+
+// What one joint adds after A: its arc step count and its angle.
+struct Joint
+{
+    int steps;   // arcSteps(turn)
+    double turn; // A.angleTo(B)
+};
+
+// Appends cornerArc(a, b, n) to `out`; `turn` is a.angleTo(b).
+void appendCornerArc(QVector<QLineF> &out, const QLineF &a, const QLineF &b, int n, double turn,
+                     double pi)
 {
     QPointF corner;
     QPointF meet;
@@ -103,24 +138,74 @@ QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) con
     else
         corner = (a.p2() + b.p1()) / 2;
 
-    const double turn = a.angleTo(b);
     const double step = turn < 180 ? -turn / n : (360 - turn) / n;
     const QPointF start = a.p2();
     const double dx = start.x() - corner.x();
     const double dy = start.y() - corner.y();
 
-    QVector<QLineF> arc;
-    arc.reserve(n);
     QPointF previous = start;
     for (int i = 1; i <= n - 1; ++i) {
         const double theta = i * step * pi / 180;
         const double c = std::cos(theta);
         const double s = std::sin(theta);
         const QPointF q(corner.x() + dx * c - dy * s, corner.y() + dx * s + dy * c);
-        arc.append(QLineF(previous, q));
+        out.append(QLineF(previous, q));
         previous = q;
     }
-    arc.append(QLineF(previous, b.p1()));
+    out.append(QLineF(previous, b.p1()));
+}
+
+// Segments joint j adds: a straight joint one (two at the last joint), an
+// arc its n segments and then B.
+int jointSize(const Joint &joint, bool last)
+{
+    if (joint.steps == 0)
+        return last ? 2 : 1;
+    return joint.steps + 1;
+}
+
+// The knife stage: the shifted segments joined by straight joints and arcs.
+// The joints are worked out first so the output is allocated once.
+QVector<QLineF> joinShifted(const std::vector<Shifted> &shifted, std::vector<Joint> &joints,
+                            double pi)
+{
+    QVector<QLineF> out;
+    if (shifted.empty())
+        return out;
+    const size_t last = shifted.size() - 1;
+    joints.clear();
+    int size = 1;
+    for (size_t j = 1; j <= last; ++j) {
+        const double turn = turnAngle(shifted[j - 1], shifted[j]);
+        joints.push_back({arcSteps(turn), turn});
+        size += jointSize(joints.back(), j == last);
+    }
+    out.reserve(size);
+    out.append(shifted[0].line);
+    for (size_t j = 1; j <= last; ++j) {
+        const QLineF &a = shifted[j - 1].line;
+        const QLineF &b = shifted[j].line;
+        const Joint &joint = joints[j - 1];
+        if (joint.steps == 0 && j != last) {
+            out.append(QLineF(a.p2(), b.p2()));
+        } else if (joint.steps == 0) {
+            out.append(QLineF(a.p2(), b.p1()));
+            out.append(b);
+        } else {
+            appendCornerArc(out, a, b, joint.steps, joint.turn, pi);
+            out.append(b);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
+{
+    QVector<QLineF> arc;
+    arc.reserve(n);
+    appendCornerArc(arc, a, b, n, a.angleTo(b), pi);
     return arc;
 }
 
@@ -131,8 +216,10 @@ PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, 
     leaveAvxState();
     PlotPathList result;
     result.reserve(paths.size());
+    // Scratch reused for every path.
     std::vector<QLineF> segs;
-    std::vector<QLineF> shifted;
+    std::vector<Shifted> shifted;
+    std::vector<Joint> joints;
     for (const PlotPath &path : paths) {
         segs.assign(path.segments.cbegin(), path.segments.cend());
         if (close > 0 && isClosedChain(segs))
@@ -140,29 +227,10 @@ PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, 
 
         shifted.clear();
         for (const QLineF &s : segs)
-            shifted.push_back(knifeShifted(s, knife));
+            shifted.push_back(shiftedSegment(s, knife));
 
         PlotPath out = path;
-        out.segments.clear();
-        if (!shifted.empty()) {
-            out.segments.reserve(int(shifted.size()) * 2);
-            out.segments.append(shifted[0]);
-        }
-        const size_t last = shifted.empty() ? 0 : shifted.size() - 1;
-        for (size_t j = 1; j <= last; ++j) {
-            const QLineF &a = shifted[j - 1];
-            const QLineF &b = shifted[j];
-            const int n = arcSteps(a.angleTo(b));
-            if (n == 0 && j != last) {
-                out.segments.append(QLineF(a.p2(), b.p2()));
-            } else if (n == 0) {
-                out.segments.append(QLineF(a.p2(), b.p1()));
-                out.segments.append(b);
-            } else {
-                out.segments.append(cornerArc(a, b, n));
-                out.segments.append(b);
-            }
-        }
+        out.segments = joinShifted(shifted, joints, pi);
         result.append(out);
     }
     return result;
