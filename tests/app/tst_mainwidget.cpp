@@ -1,11 +1,12 @@
 // The main window's start sequence, work modes, matrix options and translation.
 #include "mainwidget.h"
+#include "windowfixture.h"
 #include "release.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-class TestMainWidget : public QObject
+class TestMainWidget : public QObject, private WindowFixture
 {
     Q_OBJECT
 private slots:
@@ -28,38 +29,20 @@ private slots:
     void sharedHelpers();
 
 private:
-    void writeConfig(const QByteArray &text);
-    template <typename T> static T *child(QWidget &w, const char *name)
-    {
-        T *found = w.findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
     static bool shown(QWidget &w, const char *name) { return child<QWidget>(w, name)->isVisibleTo(&w); }
 
-    QTemporaryDir dir;
-    QString config;
 };
 
 void TestMainWidget::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    config = dir.filePath(QStringLiteral("config.ini"));
-    MainWidget::setSettingsPathOverride(config);
+    QVERIFY(setUp());
 }
 
 void TestMainWidget::init()
 {
-    QFile::remove(config);
+    removeConfig();
 }
 
-void TestMainWidget::writeConfig(const QByteArray &text)
-{
-    QFile f(config);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
 
 void TestMainWidget::opensAt1024x768()
 {
@@ -90,7 +73,7 @@ void TestMainWidget::usbWithoutCutterDisablesConnect()
 
 void TestMainWidget::storedRj45ShowsAddressField()
 {
-    writeConfig("[KLOM]\ndevType=RJ45\ndeviceIP=10.0.0.9\n");
+    QVERIFY(writeConfig("[KLOM]\ndevType=RJ45\ndeviceIP=10.0.0.9\n"));
     MainWidget w;
     QVERIFY(shown(w, "deviceIP")); // although the start sequence hid it first
     QVERIFY(!shown(w, "device"));
@@ -199,7 +182,7 @@ void TestMainWidget::modeVisibility()
 
 void TestMainWidget::matrixSpacingFollowsRadio()
 {
-    writeConfig("[KLOM]\nWorkIndex=1\nmatTwo=true\n");
+    QVERIFY(writeConfig("[KLOM]\nWorkIndex=1\nmatTwo=true\n"));
     MainWidget w;
     const auto horizontal = [&] { return shown(w, "matSpHLB") && shown(w, "matSpH") && shown(w, "matSpHmm"); };
     const auto vertical = [&] { return shown(w, "matSpVLB") && shown(w, "matSpV") && shown(w, "matSpVmm"); };

@@ -1,11 +1,12 @@
 // Loading and saving config.ini.
 #include "mainwidget.h"
+#include "windowfixture.h"
 #include "settingspath.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-class TestSettings : public QObject
+class TestSettings : public QObject, private WindowFixture
 {
     Q_OBJECT
 private slots:
@@ -25,41 +26,22 @@ private slots:
     void fileBesideProgramOrUserConfig();
 
 private:
-    void writeConfig(const QByteArray &text);
-    template <typename T> static T *child(QWidget &w, const char *name)
-    {
-        T *found = w.findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
-    }
     static QString text(QWidget &w, const char *name) { return child<QLineEdit>(w, name)->text(); }
     static double decimal(QWidget &w, const char *name) { return child<QDoubleSpinBox>(w, name)->value(); }
     static int integer(QWidget &w, const char *name) { return child<QSpinBox>(w, name)->value(); }
     static bool checked(QWidget &w, const char *name) { return child<QAbstractButton>(w, name)->isChecked(); }
-
-    QTemporaryDir dir;
-    QString config;
 };
 
 void TestSettings::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    config = dir.filePath(QStringLiteral("config.ini"));
-    MainWidget::setSettingsPathOverride(config);
+    QVERIFY(setUp());
 }
 
 void TestSettings::init()
 {
-    QFile::remove(config);
+    removeConfig();
 }
 
-void TestSettings::writeConfig(const QByteArray &text)
-{
-    QFile f(config);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
 
 void TestSettings::noFileKeepsFormDefaults()
 {
@@ -91,7 +73,7 @@ void TestSettings::noFileKeepsFormDefaults()
 
 void TestSettings::onlyCameraGroupClearsCutterFields()
 {
-    writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n");
+    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n"));
     MainWidget w;
     QCOMPARE(text(w, "ssid"), QStringLiteral("Workshop"));
     QCOMPARE(text(w, "passwd"), QStringLiteral("s3cret"));
@@ -172,7 +154,7 @@ void TestSettings::roundTrip()
 
 void TestSettings::invalidCutterAddressKeepsStoredOne()
 {
-    writeConfig("[KLOM]\ndeviceIP=10.0.0.7\nejectDist=900\n");
+    QVERIFY(writeConfig("[KLOM]\ndeviceIP=10.0.0.7\nejectDist=900\n"));
     {
         MainWidget w;
         child<QLineEdit>(w, "deviceIP")->setText(QStringLiteral("10.0.0"));
@@ -203,7 +185,7 @@ void TestSettings::clampedToSpinBoxRange()
     QFETCH(QByteArray, line);
     QFETCH(QByteArray, widget);
     QFETCH(double, value);
-    writeConfig("[KLOM]\n" + line + "\n");
+    QVERIFY(writeConfig("[KLOM]\n" + line + "\n"));
     MainWidget w;
     auto *spin = child<QAbstractSpinBox>(w, widget.constData());
     if (auto *d = qobject_cast<QDoubleSpinBox *>(spin))
@@ -227,7 +209,7 @@ void TestSettings::storedMode()
 {
     QFETCH(QByteArray, stored);
     QFETCH(int, index);
-    writeConfig("[KLOM]\nWorkIndex=" + stored + "\n");
+    QVERIFY(writeConfig("[KLOM]\nWorkIndex=" + stored + "\n"));
     MainWidget w;
     QCOMPARE(w.workIndex, index);
     QCOMPARE(child<QLabel>(w, "mode")->text(), w.modeNames.at(index));
@@ -249,7 +231,7 @@ void TestSettings::matrixRadioRules()
 {
     QFETCH(QByteArray, keys);
     QFETCH(QByteArray, checkedButton);
-    writeConfig("[KLOM]\n" + keys);
+    QVERIFY(writeConfig("[KLOM]\n" + keys));
     MainWidget w;
     for (const char *name : {"matOne", "matTwo", "matFour"})
         QCOMPARE(checked(w, name), checkedButton == name);
