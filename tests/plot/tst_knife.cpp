@@ -3,6 +3,9 @@
 
 #include <QtTest>
 
+#include <cstring>
+#include <random>
+
 // Knife offset and close offset compensation, compared as the HPGL that goes
 // to the cutter.
 class TestKnife : public QObject
@@ -17,6 +20,8 @@ private slots:
     void arcSteps_data();
     void arcSteps();
     void arcPointsOnCircle();
+    void sameAsJointByJoint_data();
+    void sameAsJointByJoint();
 
 private:
     PltSolve solve;
@@ -144,6 +149,132 @@ void TestKnife::arcPointsOnCircle()
     QCOMPARE(out.segments.last(), QLineF(400, -40, 400, -440));
     for (int k = 1; k <= 5; ++k)
         QVERIFY(qAbs(QLineF(QPointF(400, 0), out.segments[k].p2()).length() - 40) < 1e-9);
+}
+
+namespace {
+
+// The compensation done the plain way, one QLineF::angleTo and one cornerArc
+// list per joint: the faster compensateKnife must give the same doubles.
+PlotPath jointByJoint(const PltSolve &solve, const PlotPath &path, double knife, double close)
+{
+    QVector<QLineF> segs = path.segments;
+    bool joined = true;
+    for (int k = 1; k < segs.size(); ++k)
+        joined = joined && segs[k].p1() == segs[k - 1].p2();
+    if (close > 0 && joined && segs.last().p2() == segs.first().p1()) {
+        double remaining = close;
+        for (int k = 0; k < segs.size(); ++k) {
+            const QLineF s = segs[k];
+            if (s.p1() == s.p2())
+                continue;
+            if (remaining > s.length()) {
+                segs << s;
+                remaining -= s.length();
+                continue;
+            }
+            const bool whole = qFuzzyCompare(s.length(), remaining);
+            segs << (whole ? s : QLineF(s.p1(), s.p1() + (remaining / s.length()) * (s.p2() - s.p1())));
+            break;
+        }
+    }
+    auto shifted = [knife](const QLineF &s) {
+        return s.length() == 0 ? s : s.translated((knife / s.length()) * (s.p2() - s.p1()));
+    };
+    PlotPath out = path;
+    out.segments = {shifted(segs[0])};
+    for (int j = 1; j < segs.size(); ++j) {
+        const QLineF a = shifted(segs[j - 1]);
+        const QLineF b = shifted(segs[j]);
+        const double turn = a.angleTo(b);
+        const int n = turn < 30 || turn >= 330 ? 0 : turn < 60 || turn >= 300 ? 3
+            : turn < 90 || turn >= 270 ? 4 : turn < 120 || turn >= 240 ? 5
+            : turn < 150 || turn >= 210 ? 6 : 7;
+        if (n == 0 && j + 1 < segs.size()) {
+            out.segments << QLineF(a.p2(), b.p2());
+            continue;
+        }
+        out.segments << (n == 0 ? QVector<QLineF>{QLineF(a.p2(), b.p1())} : solve.cornerArc(a, b, n)) << b;
+    }
+    return out;
+}
+
+bool sameBits(const PlotPath &a, const PlotPath &b)
+{
+    return a.pen == b.pen && a.lineType == b.lineType && a.lineTypeMode == b.lineTypeMode
+        && std::memcmp(&a.patternLength, &b.patternLength, sizeof(double)) == 0
+        && a.segments.size() == b.segments.size()
+        && std::memcmp(a.segments.constData(), b.segments.constData(),
+                       sizeof(QLineF) * size_t(a.segments.size())) == 0;
+}
+
+// Paths that reach every branch: closed and open, regular polygons whose turns
+// fall exactly on the arc table's limits, reversals, straight runs, segments
+// that do not join, very short and fractional segments.
+PlotPathList awkwardPaths()
+{
+    PlotPathList paths;
+    for (int sides : {3, 4, 5, 6, 8, 10, 12, 24, 36}) {
+        PlotPath polygon;
+        polygon.pen = 2;
+        for (int k = 0; k < sides; ++k)
+            polygon.segments << QLineF(QLineF::fromPolar(500, 360.0 * k / sides).p2(),
+                                       QLineF::fromPolar(500, 360.0 * (k + 1) / sides).p2());
+        polygon.segments.last().setP2(polygon.segments.first().p1());
+        paths << polygon;
+        std::reverse(polygon.segments.begin(), polygon.segments.end());
+        for (QLineF &s : polygon.segments)
+            s = QLineF(s.p2(), s.p1());
+        paths << polygon;
+    }
+    paths << polyline({0, 0, 400, 0, 0, 0, 400, 0}) << polyline({0, 0, 100, 0, 200, 0, 300, 0})
+          << polyline({0, 0, 1e-7, 0, 1e-7, 1e-7})
+          << polyline({1000, 1000, 1100, 1000, 1100, 1000 + 1e-10, 1200, 1000 + 1e-10, 1200, 1100})
+          << PlotPath{2, 1, 2.5, 1, {QLineF(0, 0, 100, 0), QLineF(100, 100, 200, 100)}};
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> count(1, 30);
+    std::uniform_real_distribution<double> coordinate(-3000, 3000);
+    for (int i = 0; i < 300; ++i) {
+        PlotPath path;
+        path.pen = 2;
+        QPointF p(std::round(coordinate(rng)), coordinate(rng));
+        const QPointF start = p;
+        for (int k = count(rng); k > 0; --k) {
+            const QPointF q(std::round(coordinate(rng)), std::round(coordinate(rng)) / 4);
+            path.segments << QLineF(p, q);
+            p = q;
+        }
+        if (i % 2 == 0)
+            path.segments << QLineF(p, start);
+        paths << path;
+    }
+    return paths;
+}
+
+} // namespace
+
+void TestKnife::sameAsJointByJoint_data()
+{
+    QTest::addColumn<double>("knife");
+    QTest::addColumn<double>("close");
+    QTest::newRow("knife only") << 12.0 << 0.0;
+    QTest::newRow("close only") << 0.0 << 20.0;
+    QTest::newRow("both") << 12.0 << 20.0;
+    QTest::newRow("overcut longer than the paths") << 40.0 << 5000.0;
+}
+
+void TestKnife::sameAsJointByJoint()
+{
+    QFETCH(double, knife);
+    QFETCH(double, close);
+    const PlotPathList in = awkwardPaths();
+    const PlotPathList out = solve.compensateKnife(in, knife, close);
+    QCOMPARE(out.size(), in.size());
+    for (int i = 0; i < in.size(); ++i) {
+        const PlotPath expected = jointByJoint(solve, in[i], knife, close);
+        QVERIFY2(sameBits(out[i], expected),
+                 qPrintable(QStringLiteral("path %1: %2\nexpected %3")
+                                .arg(i).arg(describe({out[i]}), describe({expected}))));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestKnife)
