@@ -2,10 +2,14 @@
 
 #include <zbar.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <system_error>
+#include <thread>
 
 namespace glyphscan {
 namespace {
@@ -15,6 +19,7 @@ using namespace zbar;
 
 constexpr int kFirstLevel = 20;
 constexpr int kLevelStep = 20;
+constexpr int kWorkers = 2; // the calling thread and one helper
 
 struct ScannerDeleter {
     void operator()(zbar_image_scanner_t *s) const { zbar_image_scanner_destroy(s); }
@@ -36,7 +41,22 @@ void buildClip(const uint8_t *half, int t, uint8_t *clip)
         clip[i] = half[i] > t ? 255 : half[i];
 }
 
-void copyLastSymbol(const zbar_image_t *image, char *text)
+// The symbol texts of one scan, written as they would be into the caller's
+// buffer; bytes[0, touched) are the ones those writes reached.
+struct ScanText {
+    char bytes[kTextCapacity];
+    size_t touched = 0;
+
+    void write(const char *data, size_t length)
+    {
+        copySymbolText(data, length, bytes);
+        touched = std::max(touched, std::strlen(bytes) + 1);
+    }
+    // Leaves text exactly as the same writes made directly into it would.
+    void copyTo(char *text) const { std::memcpy(text, bytes, touched); }
+};
+
+void copySymbols(const zbar_image_t *image, ScanText &text)
 {
     const zbar_symbol_set_t *set = zbar_image_get_symbols(image);
     zbar_symbol_set_ref(set, 1);
@@ -44,14 +64,14 @@ void copyLastSymbol(const zbar_image_t *image, char *text)
          sym = zbar_symbol_next(sym)) {
         zbar_symbol_ref(sym, 1);
         (void)zbar_get_symbol_name(zbar_symbol_get_type(sym));
-        copySymbolText(zbar_symbol_get_data(sym), zbar_symbol_get_data_length(sym), text);
+        text.write(zbar_symbol_get_data(sym), zbar_symbol_get_data_length(sym));
         zbar_symbol_ref(sym, -1);
     }
     zbar_symbol_set_ref(set, -1);
 }
 
-// One zbar pass over a clip image; copies the text when it finds a symbol.
-bool scanClip(zbar_image_scanner_t *scanner, const uint8_t *clip, char *text)
+// One zbar pass over a clip image; keeps the texts when it finds a symbol.
+bool scanClip(zbar_image_scanner_t *scanner, const uint8_t *clip, ScanText &text)
 {
     zbar_image_t *image = zbar_image_create();
     if (!image)
@@ -62,7 +82,7 @@ bool scanClip(zbar_image_scanner_t *scanner, const uint8_t *clip, char *text)
     zbar_image_set_data(image, clip, kHalfPixels, nullptr);
     const bool found = zbar_scan_image(scanner, image) > 0;
     if (found)
-        copyLastSymbol(image, text);
+        copySymbols(image, text);
     zbar_image_set_data(image, nullptr, 0, nullptr);
     zbar_image_ref(image, -1);
     return found;
@@ -79,30 +99,115 @@ void cumulativeHistogram(const uint8_t *half, int *pixelsUpTo)
         pixelsUpTo[v] = sum += hist[v];
 }
 
-int scanLevels(const uint8_t *half, uint8_t *clip, char *text, QrOptions options)
+// The clip levels that need a zbar scan, lowest first.
+struct LevelPlan {
+    int levels[kClipLevels];
+    int count = 0;
+};
+
+LevelPlan planLevels(const uint8_t *half, bool skipKnownLevels)
 {
     int pixelsUpTo[256];
     cumulativeHistogram(half, pixelsUpTo);
+    LevelPlan plan;
     int known = -1; // last level whose clip image had its result settled
     for (int i = 0; i < kClipLevels; ++i) {
         const int t = kFirstLevel + i * kLevelStep;
-        if (options.skipKnownLevels) {
-            const bool sameAsKnown = known >= 0 && pixelsUpTo[t] == pixelsUpTo[known];
-            const bool plainWhite = pixelsUpTo[t] == 0;
-            if (sameAsKnown || plainWhite) {
-                known = t;
-                continue;
-            }
-        }
-        buildClip(half, t, clip);
-        Scanner scanner = newScanner();
-        if (!scanner)
-            return 0;
+        const bool sameAsKnown = known >= 0 && pixelsUpTo[t] == pixelsUpTo[known];
+        const bool plainWhite = pixelsUpTo[t] == 0;
         known = t;
-        if (scanClip(scanner.get(), clip, text))
-            return t;
+        if (skipKnownLevels && (sameAsKnown || plainWhite))
+            continue;
+        plan.levels[plan.count++] = t;
     }
-    return 0;
+    return plan;
+}
+
+// A level ends the search when zbar reads it, or when no scanner can be made
+// for it (the search gives up without a result).
+enum class LevelEnd { Read, NoScanner };
+
+// The levels of one call, handed out lowest first to the workers. A worker
+// stops at its first ending level; a level above the lowest ending level
+// seen so far is not started, since its result cannot be the one returned.
+struct LevelQueue {
+    const uint8_t *half;
+    LevelPlan plan;
+    std::atomic<int> next{0};
+    std::atomic<int> lowestEnd{kClipLevels}; // index into plan.levels
+
+    void lowerEnd(int index)
+    {
+        int seen = lowestEnd.load();
+        while (index < seen && !lowestEnd.compare_exchange_weak(seen, index)) {
+        }
+    }
+};
+
+// One worker's clip buffer and the level it ended at, if any.
+struct Worker {
+    uint8_t *clip = nullptr;
+    int endIndex = kClipLevels;
+    LevelEnd end = LevelEnd::Read;
+    ScanText text;
+
+    void run(LevelQueue &queue)
+    {
+        for (;;) {
+            const int i = queue.next.fetch_add(1);
+            if (i >= queue.plan.count || i > queue.lowestEnd.load())
+                return;
+            const int t = queue.plan.levels[i];
+            buildClip(queue.half, t, clip);
+            Scanner scanner = newScanner();
+            if (!scanner)
+                end = LevelEnd::NoScanner;
+            else if (!scanClip(scanner.get(), clip, text))
+                continue;
+            endIndex = i;
+            queue.lowerEnd(i);
+            return;
+        }
+    }
+};
+
+// Runs the workers, the caller's thread being the first. Without a helper
+// thread (one level to scan, sequential scanning asked for, or the thread
+// cannot be started) the caller's worker takes every level by itself.
+void runWorkers(LevelQueue &queue, Worker *workers, int count)
+{
+    std::thread helper;
+    if (count > 1 && queue.plan.count > 1) {
+        try {
+            helper = std::thread([&queue, w = &workers[1]] { w->run(queue); });
+        } catch (const std::system_error &) {
+        }
+    }
+    workers[0].run(queue);
+    if (helper.joinable())
+        helper.join();
+}
+
+// clips: kWorkers clip images of kHalfPixels bytes each.
+int scanLevels(const uint8_t *half, uint8_t *clips, char *text, QrOptions options)
+{
+    LevelQueue queue;
+    queue.half = half;
+    queue.plan = planLevels(half, options.skipKnownLevels);
+    std::unique_ptr<Worker[]> workers(new (std::nothrow) Worker[kWorkers]);
+    if (!workers)
+        return 0;
+    for (int w = 0; w < kWorkers; ++w)
+        workers[w].clip = clips + w * kHalfPixels;
+    runWorkers(queue, workers.get(), options.parallel ? kWorkers : 1);
+
+    const Worker *first = std::min_element(
+        workers.get(), workers.get() + kWorkers,
+        [](const Worker &a, const Worker &b) { return a.endIndex < b.endIndex; });
+    if (first->endIndex >= queue.plan.count || first->end != LevelEnd::Read)
+        return 0;
+    first->text.copyTo(text);
+    return queue.plan.levels[first->endIndex];
 }
 
 } // namespace
@@ -119,10 +224,10 @@ void copySymbolText(const char *data, size_t length, char *text)
 
 int decodeHalfImage(const uint8_t *half, char *text, QrOptions options)
 {
-    std::unique_ptr<uint8_t[]> clip(new (std::nothrow) uint8_t[kHalfPixels]);
-    if (!clip)
+    std::unique_ptr<uint8_t[]> clips(new (std::nothrow) uint8_t[kWorkers * kHalfPixels]);
+    if (!clips)
         return 0;
-    return scanLevels(half, clip.get(), text, options);
+    return scanLevels(half, clips.get(), text, options);
 }
 
 int decodeRequest(ScanRequest *req, QrOptions options)
@@ -131,8 +236,8 @@ int decodeRequest(ScanRequest *req, QrOptions options)
         std::printf("null text buffer\n");
         return -1;
     }
-    // Half image and clip image in one block.
-    std::unique_ptr<uint8_t[]> buffers(new (std::nothrow) uint8_t[2 * kHalfPixels]);
+    // Half image and the workers' clip images in one block.
+    std::unique_ptr<uint8_t[]> buffers(new (std::nothrow) uint8_t[(1 + kWorkers) * kHalfPixels]);
     uint8_t *half = buffers.get();
     if (!half)
         return 0;

@@ -18,6 +18,11 @@ struct QrOptions {
     // to the one scanned before it (no half-image pixel lies between the two
     // levels), and a clip image that is plain white (no edge to decode).
     bool skipKnownLevels = true;
+    // Scan the levels on two threads, the caller's and a helper started for
+    // the call. The result is the one of the lowest level that reads, the
+    // same as scanning the levels one after another; levels above it that
+    // have not started yet are left out.
+    bool parallel = true;
 };
 
 // Copies symbol data up to its first zero byte, at most kTextCapacity - 1
@@ -25,9 +30,10 @@ struct QrOptions {
 void copySymbolText(const char *data, size_t length, char *text);
 
 // Scans the clip images of a 320 x 240 grey image from level 20 upwards and
-// stops at the first one where zbar finds a symbol. The data of the last
-// symbol zbar reports, cut at its first zero byte and at 1023 bytes, is
-// copied into text (capacity kTextCapacity) with a terminating zero.
+// takes the first one where zbar finds a symbol (each level with a scanner
+// of its own). The data of the last symbol zbar reports, cut at its first
+// zero byte and at 1023 bytes, is copied into text (capacity kTextCapacity)
+// with a terminating zero.
 // Returns the clip level that read the symbol, or 0 (text untouched).
 int decodeHalfImage(const uint8_t *half, char *text, QrOptions options = {});
 
