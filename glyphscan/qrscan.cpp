@@ -8,7 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <system_error>
+#include <exception>
 #include <thread>
 
 namespace glyphscan {
@@ -180,7 +180,7 @@ void runWorkers(LevelQueue &queue, Worker *workers, int count)
     if (count > 1 && queue.plan.count > 1) {
         try {
             helper = std::thread([&queue, w = &workers[1]] { w->run(queue); });
-        } catch (const std::system_error &) {
+        } catch (const std::exception &) {
         }
     }
     workers[0].run(queue);
@@ -194,15 +194,13 @@ int scanLevels(const uint8_t *half, uint8_t *clips, char *text, QrOptions option
     LevelQueue queue;
     queue.half = half;
     queue.plan = planLevels(half, options.skipKnownLevels);
-    std::unique_ptr<Worker[]> workers(new (std::nothrow) Worker[kWorkers]);
-    if (!workers)
-        return 0;
+    Worker workers[kWorkers];
     for (int w = 0; w < kWorkers; ++w)
         workers[w].clip = clips + w * kHalfPixels;
-    runWorkers(queue, workers.get(), options.parallel ? kWorkers : 1);
+    runWorkers(queue, workers, options.parallel ? kWorkers : 1);
 
     const Worker *first = std::min_element(
-        workers.get(), workers.get() + kWorkers,
+        workers, workers + kWorkers,
         [](const Worker &a, const Worker &b) { return a.endIndex < b.endIndex; });
     if (first->endIndex >= queue.plan.count || first->end != LevelEnd::Read)
         return 0;
