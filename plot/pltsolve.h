@@ -1,6 +1,7 @@
 #pragma once
 #include <QLineF>
 #include <QList>
+#include <QVector>
 #include <QMetaType>
 #include <QObject>
 #include <QRectF>
@@ -27,9 +28,14 @@ struct PlotPath
     bool operator!=(const PlotPath &other) const { return !(*this == other); }
 };
 
-// Paths in cutting order. Lists made by parsePaths hold no empty path, no
-// segment whose ends round to the same integer point and no NaN.
-using PlotPathList = QList<PlotPath>;
+// A path is moved in memory as plain bytes (its segments are a shared
+// pointer), so a vector of paths keeps them in one block.
+Q_DECLARE_TYPEINFO(PlotPath, Q_MOVABLE_TYPE);
+
+// Paths in cutting order, held in one contiguous block (a large file has tens
+// of thousands). Lists made by parsePaths hold no empty path, no segment
+// whose ends round to the same integer point and no NaN.
+using PlotPathList = QVector<PlotPath>;
 Q_DECLARE_METATYPE(PlotPath)
 
 // Rounds half towards positive infinity, as QLineF::toLine does, but without
