@@ -13,21 +13,6 @@ bool PlotPath::operator==(const PlotPath &other) const
         && segments == other.segments;
 }
 
-qint64 roundCoordinate(double v)
-{
-    // Same formula as qRound, carried out in 64 bits; beyond that range the
-    // value is clamped instead of overflowing.
-    constexpr double limit = 9.0e18;
-    if (!(v < limit))
-        return v != v ? 0 : qint64(limit);
-    if (!(v > -limit))
-        return -qint64(limit);
-    if (v >= 0.0)
-        return qint64(v + 0.5);
-    const qint64 below = qint64(v - 1);
-    return qint64(v - double(below) + 0.5) + below;
-}
-
 PltSolve::PltSolve(QObject *parent)
     : QObject(parent)
     , pi(4 * std::atan(1.0))

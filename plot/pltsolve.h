@@ -40,7 +40,21 @@ Q_DECLARE_METATYPE(PlotPath)
 
 // Rounds half towards positive infinity, as QLineF::toLine does, but without
 // the int range limit: coordinates moved by rotation or offsets may leave it.
-qint64 roundCoordinate(double v);
+// Inline: the preview and the serialiser round every coordinate of a file.
+inline qint64 roundCoordinate(double v)
+{
+    // Same formula as qRound, carried out in 64 bits; beyond that range the
+    // value is clamped instead of overflowing.
+    constexpr double limit = 9.0e18;
+    if (!(v < limit))
+        return v != v ? 0 : qint64(limit);
+    if (!(v > -limit))
+        return -qint64(limit);
+    if (v >= 0.0)
+        return qint64(v + 0.5);
+    const qint64 below = qint64(v - 1);
+    return qint64(v - double(below) + 0.5) + below;
+}
 
 // Every plot operation. Stateless: each method is a pure function of its
 // arguments, safe to call on separate values from any thread.

@@ -58,11 +58,10 @@ QPen runPen(Qt::GlobalColor colour, bool dashed, double scale)
                 Qt::BevelJoin);
 }
 
-void appendSegments(QVector<QLine> &lines, const PlotPath &path)
+QLine pixelLine(const QLineF &s)
 {
-    for (const QLineF &s : path.segments)
-        lines.append(QLine(pixelCoordinate(s.x1()), -pixelCoordinate(s.y1()),
-                           pixelCoordinate(s.x2()), -pixelCoordinate(s.y2())));
+    return QLine(pixelCoordinate(s.x1()), -pixelCoordinate(s.y1()), pixelCoordinate(s.x2()),
+                 -pixelCoordinate(s.y2()));
 }
 
 // The painter-coordinate box outside which a line cannot colour a pixel of
@@ -90,25 +89,29 @@ QPen plotPathPen(const PlotPath &path, double scale)
 
 QVector<PenRun> penRuns(const PlotPathList &paths)
 {
-    // Two passes, so a large file's runs are allocated once, not grown.
-    // Neighbouring runs differ in colour or style, so a path whose pen differs
-    // from the current run's begins the next one.
+    // Two passes, so a large file's runs are allocated once at their final
+    // size and then filled in place. Neighbouring runs differ in colour or
+    // style, so a path whose pen differs from the current run's begins the
+    // next one.
     QVector<PenRun> runs;
     QVector<int> lengths;
     for (const PlotPath &path : paths) {
-        if (runs.isEmpty() || !sameStroke(runs.last(), strokeOf(path))) {
-            runs.append(strokeOf(path));
+        const PenRun stroke = strokeOf(path);
+        if (runs.isEmpty() || !sameStroke(runs.last(), stroke)) {
+            runs.append(stroke);
             lengths.append(0);
         }
         lengths.last() += path.segments.size();
     }
     for (int i = 0; i < runs.size(); ++i)
-        runs[i].lines.reserve(lengths.at(i));
+        runs[i].lines.resize(lengths.at(i));
     int run = 0;
+    QLine *next = runs.isEmpty() ? nullptr : runs[0].lines.data();
     for (const PlotPath &path : paths) {
         if (!sameStroke(runs.at(run), strokeOf(path)))
-            ++run;
-        appendSegments(runs[run].lines, path);
+            next = runs[++run].lines.data();
+        for (const QLineF &s : path.segments)
+            *next++ = pixelLine(s);
     }
     return runs;
 }
