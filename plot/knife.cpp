@@ -92,44 +92,79 @@ int arcSteps(double a)
     return 7;
 }
 
-// A knife-shifted segment with what its joints need of it, so that every
-// segment's angle is worked out once rather than once per neighbour (atan2 is
-// most of the cost of a joint).
+// A knife-shifted segment with what its joints need of it. Its angle (atan2,
+// most of the cost of a joint) is worked out at most once, and only when a
+// joint next to it may get an arc.
 struct Shifted
 {
     QLineF line;
-    double angle; // line.angle()
-    bool null;    // line.isNull()
+    bool null;                // line.isNull()
+    bool hasAngle = false;
+    double angle = 0;         // line.angle() once hasAngle
 };
 
 Shifted shiftedSegment(const QLineF &s, double knife)
 {
     const QLineF line = knifeShifted(s, knife);
-    return {line, line.angle(), line.isNull()};
+    return {line, line.isNull()};
 }
 
-// a.line.angleTo(b.line), from the angles already worked out: the turn from
-// A's direction to B's, normalised to [0, 360), 0 when either is null.
-double turnAngle(const Shifted &a, const Shifted &b)
+double angleOf(Shifted &s)
+{
+    if (!s.hasAngle) {
+        s.angle = s.line.angle();
+        s.hasAngle = true;
+    }
+    return s.angle;
+}
+
+// True when the directions of A and B are less than 29.9 degrees apart, so
+// that A.angleTo(B) lies below 30 or at or above 330 whatever its last bits:
+// the joint is straight and needs no angle. Lengths far from plotter sizes
+// (where the squares below would lose precision) and NaN give false, and the
+// exact test decides.
+bool clearlyStraight(const QLineF &a, const QLineF &b)
+{
+    constexpr double cosLimitSquared = 0.7515; // cos(29.9 degrees) squared, to four places
+    const double ux = a.dx(), uy = a.dy(), vx = b.dx(), vy = b.dy();
+    const double uu = ux * ux + uy * uy;
+    const double vv = vx * vx + vy * vy;
+    const auto plotterSized = [](double squared) { return squared > 1e-100 && squared < 1e100; };
+    const double dot = ux * vx + uy * vy;
+    return plotterSized(uu) && plotterSized(vv) && dot > 0 && dot * dot > cosLimitSquared * (uu * vv);
+}
+
+// A.angleTo(B) from the two lines' angles: the turn from A's direction to
+// B's, normalised to [0, 360), 0 when either is null.
+double turnAngle(Shifted &a, Shifted &b)
 {
     if (a.null || b.null)
         return 0;
-    const double delta = b.angle - a.angle;
+    const double delta = angleOf(b) - angleOf(a);
     if (qFuzzyCompare(delta, 360.0))
         return 0;
     return delta < 0 ? delta + 360 : delta;
 }
 
-// What one joint adds after A: its arc step count and its angle.
+// What one joint adds after A: its arc step count and, with an arc, its angle.
 struct Joint
 {
-    int steps;   // arcSteps(turn)
-    double turn; // A.angleTo(B)
+    int steps = 0;   // arcSteps(A.angleTo(B))
+    double turn = 0; // A.angleTo(B) when steps > 0
 };
 
-// Appends cornerArc(a, b, n) to `out`; `turn` is a.angleTo(b).
-void appendCornerArc(QVector<QLineF> &out, const QLineF &a, const QLineF &b, int n, double turn,
-                     double pi)
+Joint jointOf(Shifted &a, Shifted &b)
+{
+    if (a.null || b.null || clearlyStraight(a.line, b.line))
+        return {};
+    const double turn = turnAngle(a, b);
+    return {arcSteps(turn), turn};
+}
+
+// Writes cornerArc(a, b, n) from `out` on and returns the end of what it
+// wrote; `turn` is a.angleTo(b).
+QLineF *writeCornerArc(QLineF *out, const QLineF &a, const QLineF &b, int n, double turn,
+                       double pi)
 {
     QPointF corner;
     QPointF meet;
@@ -149,10 +184,11 @@ void appendCornerArc(QVector<QLineF> &out, const QLineF &a, const QLineF &b, int
         const double c = std::cos(theta);
         const double s = std::sin(theta);
         const QPointF q(corner.x() + dx * c - dy * s, corner.y() + dx * s + dy * c);
-        out.append(QLineF(previous, q));
+        *out++ = QLineF(previous, q);
         previous = q;
     }
-    out.append(QLineF(previous, b.p1()));
+    *out++ = QLineF(previous, b.p1());
+    return out;
 }
 
 // Segments joint j adds: a straight joint one (two at the last joint), an
@@ -165,47 +201,46 @@ int jointSize(const Joint &joint, bool last)
 }
 
 // The knife stage: the shifted segments joined by straight joints and arcs.
-// The joints are worked out first so the output is allocated once.
-QVector<QLineF> joinShifted(const std::vector<Shifted> &shifted, std::vector<Joint> &joints,
-                            double pi)
+// The joints are worked out first so the output is allocated once at its
+// final size and written in place.
+QVector<QLineF> joinShifted(std::vector<Shifted> &shifted, std::vector<Joint> &joints, double pi)
 {
-    QVector<QLineF> out;
     if (shifted.empty())
-        return out;
+        return {};
     const size_t last = shifted.size() - 1;
     joints.clear();
     int size = 1;
     for (size_t j = 1; j <= last; ++j) {
-        const double turn = turnAngle(shifted[j - 1], shifted[j]);
-        joints.push_back({arcSteps(turn), turn});
+        joints.push_back(jointOf(shifted[j - 1], shifted[j]));
         size += jointSize(joints.back(), j == last);
     }
-    out.reserve(size);
-    out.append(shifted[0].line);
+    QVector<QLineF> segments(size);
+    QLineF *out = segments.data();
+    *out++ = shifted[0].line;
     for (size_t j = 1; j <= last; ++j) {
         const QLineF &a = shifted[j - 1].line;
         const QLineF &b = shifted[j].line;
         const Joint &joint = joints[j - 1];
         if (joint.steps == 0 && j != last) {
-            out.append(QLineF(a.p2(), b.p2()));
+            *out++ = QLineF(a.p2(), b.p2());
         } else if (joint.steps == 0) {
-            out.append(QLineF(a.p2(), b.p1()));
-            out.append(b);
+            *out++ = QLineF(a.p2(), b.p1());
+            *out++ = b;
         } else {
-            appendCornerArc(out, a, b, joint.steps, joint.turn, pi);
-            out.append(b);
+            out = writeCornerArc(out, a, b, joint.steps, joint.turn, pi);
+            *out++ = b;
         }
     }
-    return out;
+    Q_ASSERT(out == segments.data() + size);
+    return segments;
 }
 
 } // namespace
 
 QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) const
 {
-    QVector<QLineF> arc;
-    arc.reserve(n);
-    appendCornerArc(arc, a, b, n, a.angleTo(b), pi);
+    QVector<QLineF> arc(n);
+    writeCornerArc(arc.data(), a, b, n, a.angleTo(b), pi);
     return arc;
 }
 

@@ -226,6 +226,18 @@ PlotPathList awkwardPaths()
             s = QLineF(s.p2(), s.p1());
         paths << polygon;
     }
+    // Turns either side of 30 degrees, both ways round.
+    for (double turn : {29.8, 29.9, 29.95, 29.9999999, 30.0, 30.0000001, 30.1}) {
+        PlotPath bends;
+        bends.pen = 2;
+        QPointF p(0, 0);
+        for (double heading : {0.0, turn, 0.0, -turn, 0.0}) {
+            const QLineF s = QLineF::fromPolar(300, heading).translated(p);
+            bends.segments << s;
+            p = s.p2();
+        }
+        paths << bends;
+    }
     paths << polyline({0, 0, 400, 0, 0, 0, 400, 0}) << polyline({0, 0, 100, 0, 200, 0, 300, 0})
           << polyline({0, 0, 1e-7, 0, 1e-7, 1e-7})
           << polyline({1000, 1000, 1100, 1000, 1100, 1000 + 1e-10, 1200, 1000 + 1e-10, 1200, 1100})
