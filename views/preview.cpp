@@ -4,6 +4,7 @@
 #include "mdsize.h"
 
 #include <QFile>
+#include <QTextStream>
 
 namespace {
 
@@ -23,6 +24,20 @@ Sections parseSections(const PltSolve &solve, const QString &text, bool rotate)
         parsed.cut = solve.flipY(solve.transposeXY(parsed.cut), height);
     }
     return parsed;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The text readPlotFile makes of a file holding these bytes: decoded by a
+// text stream (the locale's codec) in text mode, which drops the '\r's.
+QString plotText(const QByteArray &bytes)
+{
+    QTextStream stream(bytes, QIODevice::ReadOnly | QIODevice::Text);
+    return stream.readAll();
 }
 
 double unitsWhenOn(bool on, double mm, int unitsPerMm)
@@ -47,11 +62,12 @@ PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath
         *this = PreviewSource();
         return {};
     }
-    const QString read = solve.readPlotFile(filePath);
-    if (!valid || read != text || rotate != rotated) {
-        const Sections sections = parseSections(solve, read, rotate);
+    // Comparing the bytes spares decoding an unchanged file of megabytes.
+    const QByteArray read = fileBytes(filePath);
+    if (!valid || read != bytes || rotate != rotated) {
+        const Sections sections = parseSections(solve, plotText(read), rotate);
         valid = true;
-        text = read;
+        bytes = read;
         rotated = rotate;
         crease = sections.crease;
         cut = sections.cut;

@@ -1,6 +1,7 @@
 #pragma once
 #include "pltsolve.h"
 
+#include <QByteArray>
 #include <QString>
 
 class CutView;
@@ -23,9 +24,9 @@ struct RouteOptions
 // an empty list, an unreadable or empty file what the plot reader makes of
 // "" (nothing).
 //
-// The file is read afresh at every call; a text equal to the one read last
-// time, with the same rotate setting, is not parsed and turned again, so a
-// window can call this at every option change.
+// The file is read afresh at every call; bytes equal to the ones read last
+// time, with the same rotate setting, are not decoded, parsed and turned
+// again, so a window can call this at every option change.
 class PreviewSource
 {
 public:
@@ -33,8 +34,8 @@ public:
                        const RouteOptions &route, int unitsPerMm);
 
 private:
-    bool valid = false; // text, rotated, crease and cut describe a file read
-    QString text;
+    bool valid = false; // bytes, rotated, crease and cut describe a file read
+    QByteArray bytes;   // the file as last read
     bool rotated = false;
     PlotPathList crease; // parsed, turned when rotated
     PlotPathList cut;    // parsed, turned when rotated, not compensated

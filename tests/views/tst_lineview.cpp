@@ -1,6 +1,8 @@
 // The lines preview: zoom, pan and resize arithmetic, the picture it paints,
-// and the batched drawing against one drawLine per segment.
+// the batched drawing against one drawLine per segment, and the preview
+// source against the plot reader.
 #include "lineview.h"
+#include "preview.h"
 #include "segmentbysegment.h"
 
 #include <QtTest>
@@ -22,6 +24,8 @@ private slots:
     void batchedMatchesSegmentBySegment_data();
     void batchedMatchesSegmentBySegment();
     void pictureFollowsEveryChangeOfPaths();
+    void sourceReadsAsThePlotReader_data();
+    void sourceReadsAsThePlotReader();
 
 private:
     bool eventFilter(QObject *, QEvent *event) override
@@ -264,6 +268,49 @@ void TestLineView::pictureFollowsEveryChangeOfPaths()
     QVERIFY(near(pixel(200, 160), Qt::black));
     view->paths.clear();
     QVERIFY(near(pixel(200, 160), Qt::white));
+}
+
+void TestLineView::sourceReadsAsThePlotReader_data()
+{
+    QTest::addColumn<QByteArrayList>("contents"); // the file's bytes, one refresh each
+    const QByteArray plot = "MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
+                            "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n";
+    QByteArray crlf = plot;
+    crlf.replace("\n", "\r\n");
+    QByteArray splitNumber = plot;
+    splitNumber.replace("PD3600,400", "PD36\r00,400");
+    QByteArray foreign = plot;
+    foreign.replace("SP2;", "\xc3\xa9\xff\xe2\x82SP2;PU0,0;PD50,50;");
+    QByteArray moved = plot;
+    moved.replace("PU400,1000;PD3600,1000", "PU500,1000;PD3600,1000");
+    QTest::newRow("line ends CRLF, then LF") << QByteArrayList{crlf, plot, crlf};
+    QTest::newRow("CR inside a number") << QByteArrayList{plot, splitNumber};
+    QTest::newRow("bytes outside ASCII") << QByteArrayList{foreign, plot, foreign};
+    QTest::newRow("a coordinate changed") << QByteArrayList{plot, moved, plot};
+    QTest::newRow("emptied and refilled") << QByteArrayList{plot, QByteArray(), plot};
+}
+
+// The source keeps the last file's parse and compares bytes, not text; at
+// every refresh it must show what the plot reader makes of the file.
+void TestLineView::sourceReadsAsThePlotReader()
+{
+    QFETCH(QByteArrayList, contents);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sheet.plt"));
+    const PltSolve solve;
+    PreviewSource source;
+    RouteOptions route;
+    route.knifeOffsetOn = true;
+    for (const QByteArray &bytes : contents) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+        const QStringList sections = solve.splitSections(solve.readPlotFile(file));
+        const PlotPathList expected = solve.parsePaths(sections.at(1))
+            + solve.compensateKnife(solve.parsePaths(sections.at(2)), route.knifeOffsetMm * 40, 0);
+        QCOMPARE(source.paths(solve, file, false, route, 40), expected);
+    }
 }
 
 QTEST_MAIN(TestLineView)
