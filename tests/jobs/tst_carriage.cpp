@@ -10,8 +10,7 @@ class TestCarriage : public QObject
 {
     Q_OBJECT
 private slots:
-    void setOriginStoresPosition();
-    void backOriginMovesByDifference();
+    void setThenBackOrigin();
     void originFailures_data();
     void originFailures();
     void calibrationSequence_data();
@@ -21,25 +20,19 @@ private slots:
     void calibrationEndsEarly();
 };
 
-void TestCarriage::setOriginStoresPosition()
+// Set stores the carriage position; Back moves by the difference to it.
+void TestCarriage::setThenBackOrigin()
 {
     SimRig rig;
-    rig.sim->cutter().config().scriptedReplies = QStringList{"1200,-35;"};
+    rig.sim->cutter().config().scriptedReplies = QStringList{"1200,-35;", "1000,100;"};
     int x = 7, y = 7;
     rig.jobs->setOrigin(JobLink::Network, x, y);
     QCOMPARE(x, 1200);
     QCOMPARE(y, -35);
     QCOMPARE(rig.received(), QStringLiteral("CMD:203;"));
-    QCOMPARE(rig.host.originBoxes, QList<bool>{false});
-}
-
-void TestCarriage::backOriginMovesByDifference()
-{
-    SimRig rig;
-    rig.sim->cutter().config().scriptedReplies = QStringList{"1000,100;"};
-    rig.jobs->backOrigin(JobLink::Network, 1200, -35);
-    QCOMPARE(rig.received(), QStringLiteral("CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"));
-    QCOMPARE(rig.host.originBoxes, QList<bool>{true});
+    rig.jobs->backOrigin(JobLink::Network, x, y);
+    QCOMPARE(rig.received(), QStringLiteral("CMD:203;CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"));
+    QCOMPARE(rig.host.originBoxes, (QList<bool>{false, true}));
     QCOMPARE(rig.host.connectErrors, 0);
 }
 

@@ -11,8 +11,15 @@
 
 namespace {
 
-// The window's widgets the runner touches, and a host that reads the button.
-struct RunnerRig
+// A host whose job runs while the runner says so (Stop is the button).
+struct RunnerHost : FakeHost
+{
+    JobRunner *runner = nullptr;
+    bool jobRunning() const override { return runner->running(); }
+};
+
+// The window's widgets the runner touches, and the jobs on the simulated cutter.
+struct RunnerRig : BasicRig<RunnerHost>
 {
     RunnerRig()
     {
@@ -20,23 +27,16 @@ struct RunnerRig
         devType.addItems({QStringLiteral("USB"), QStringLiteral("RJ45")});
         runner = std::make_unique<JobRunner>(RunnerControls{&startBtn, &connectBtn, &devType, &prevMode, &nextMode,
                                                             &filePath, &setFilePath, &device, &stateText},
-                                             *rig.jobs, rig.usb);
+                                             *jobs, usb);
         host.runner = runner.get();
     }
     QList<QWidget *> locked() { return {&connectBtn, &devType, &prevMode, &nextMode, &filePath, &setFilePath}; }
 
-    struct Host : FakeHost
-    {
-        JobRunner *runner = nullptr;
-        bool jobRunning() const override { return runner->running(); }
-    };
-    SimRig rig;
     QPushButton startBtn, connectBtn, prevMode, nextMode, setFilePath;
     QComboBox devType, device;
     QLineEdit filePath;
     QLabel stateText;
     std::unique_ptr<JobRunner> runner;
-    Host host;
 };
 
 } // namespace
@@ -75,7 +75,7 @@ void TestRunner::emptyPlotFileReturnsToIdle()
     r.devType.setCurrentText(devType);
     for (int i = 0; i < devices; ++i)
         r.device.addItem(QStringLiteral("1-%1:1.0").arg(i + 2));
-    r.rig.host.settings.plotFile = r.rig.writePlot("empty.plt", QString());
+    r.host.settings.plotFile = r.writePlot("empty.plt", QString());
     r.stateText.setText(QStringLiteral("something else"));
     r.runner->clicked(mode);
     QCOMPARE(r.startBtn.text(), QStringLiteral("Start"));
@@ -84,23 +84,15 @@ void TestRunner::emptyPlotFileReturnsToIdle()
     QCOMPARE(r.connectBtn.isEnabled(), connectEnabled);
     for (QWidget *w : r.locked().mid(1))
         QVERIFY(w->isEnabled());
-    QCOMPARE(r.rig.received(), QString());
-    QCOMPARE(r.rig.usb.device(), r.device.currentText()); // the runner selected the device
+    QCOMPARE(r.received(), QString());
+    QCOMPARE(r.usb.device(), r.device.currentText()); // the runner selected the device
 }
 
 void TestRunner::stopDuringMatrixJobReturnsToIdle()
 {
     RunnerRig r;
     r.devType.setCurrentText(QStringLiteral("RJ45"));
-    r.rig.host.settings.plotFile = r.rig.writePlot("base.plt", outerFirstPlot());
-    // The job's settings come from the fake host; only the button is shared.
-    r.rig.jobs = std::make_unique<CutterJobs>(r.host, r.rig.usb, *r.rig.net);
-    r.host.settings = r.rig.host.settings;
-    r.runner = std::make_unique<JobRunner>(RunnerControls{&r.startBtn, &r.connectBtn, &r.devType, &r.prevMode,
-                                                          &r.nextMode, &r.filePath, &r.setFilePath, &r.device,
-                                                          &r.stateText},
-                                           *r.rig.jobs, r.rig.usb);
-    r.host.runner = r.runner.get();
+    r.usePlots();
 
     bool lockedWhileWaiting = false;
     QString buttonWhileWaiting, labelWhileWaiting;
@@ -127,7 +119,7 @@ void TestRunner::stopDuringMatrixJobReturnsToIdle()
     QVERIFY(r.startBtn.isEnabled());
     QCOMPARE(r.stateText.text(), QStringLiteral("Idle..."));
     QVERIFY(!TriggerKeys::armed());
-    QCOMPARE(r.rig.sim->cutter().finishedSheets().size(), 1);
+    QCOMPARE(r.sim->cutter().finishedSheets().size(), 1);
 }
 
 void TestRunner::triggerKeys_data()

@@ -12,13 +12,6 @@
 
 namespace {
 
-struct Expect
-{
-    bool sendHeader;
-    bool forceQr;
-    bool innerFirst;
-};
-
 // Answers the trigger wait: presses the trigger `presses` times, then stops.
 class TriggerFinger : public QObject
 {
@@ -68,7 +61,6 @@ bool sendsMd(const QString &received)
 
 } // namespace
 
-Q_DECLARE_METATYPE(JobProcedure)
 Q_DECLARE_METATYPE(JobLink)
 Q_DECLARE_METATYPE(MatrixLayout)
 
@@ -113,7 +105,9 @@ std::unique_ptr<SimRig> TestSheetJobs::rigFor(JobLink link, int busyMs)
 {
     bed.reset(); // one testbed at a time
     bed = std::make_unique<MockUsb>();
-    auto rig = std::make_unique<SimRig>(busyMs);
+    SimConfig config;
+    config.busyMs = busyMs;
+    auto rig = std::make_unique<SimRig>(config);
     if (link == JobLink::Usb) {
         bed->plug("1-2", "lp0", 0, rig->sim->openPty());
         rig->usb.setDevice(QStringLiteral("1-2:1.0")); // the runner's step
@@ -154,26 +148,19 @@ void TestSheetJobs::eachProcedureSendsItsSheet()
     QFETCH(bool, qr);
     QFETCH(bool, matrix);
     auto rig = rigFor(link);
-    // The QR modes cut the file the code names, whose header ends in ",5;".
-    const QString plot = outerFirstPlot();
-    const QString qrPlot = outerFirstPlot(QStringLiteral("MD0,0,4000,3000,5;"));
-    rig->host.settings.plotFile = rig->writePlot("base.plt", plot);
-    rig->writePlot("job7.plt", qrPlot);
-    rig->sim->cutter().config().qrReplies = QStringList{"job7"};
+    rig->usePlots(); // the QR modes cut job7.plt, whose header ends in ",5;": sent as ",4;"
     TriggerFinger finger(rig->host, 0);
 
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
 
     SheetOptions options;
     options.sendHeader = sendHeader;
     options.forceQrDigit = qr;
     options.orderInnerFirst = innerFirst;
-    const QString jobText = prepareSheet(qr ? qrPlot : plot, options).jobText;
-    QString expected = (matrix ? "CMD:203;" : "") + QString(qr ? "CMD:101;" : "") + jobText + "CMD:10;";
-    QCOMPARE(rig->received(), expected);
+    const QString plot = outerFirstPlot(qr ? QStringLiteral("MD0,0,4000,3000,5;") : QStringLiteral("MD0,0,4000,3000,4;"));
+    QString expected = (matrix ? "CMD:203;" : "") + QString(qr ? "CMD:101;" : "") + prepareSheet(plot, options).jobText;
+    QCOMPARE(rig->received(), expected + "CMD:10;");
     QCOMPARE(sendsMd(rig->received()), sendHeader);
-    if (qr)
-        QVERIFY(rig->received().startsWith(QString(matrix ? "CMD:203;" : "") + "CMD:101;MD0,0,4000,3000,4;"));
     QCOMPARE(finger.waits, matrix ? 1 : 0);
     QCOMPARE(rig->sim->cutter().finishedSheets().size(), 1);
 }
@@ -184,11 +171,10 @@ void TestSheetJobs::plotWithoutHeaderSendsNothing()
     QFETCH(JobLink, link);
     auto rig = rigFor(link);
     const QString noHeader = QStringLiteral("IN;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;");
+    rig->usePlots(); // a QR file would be fine: the base file ends it
     rig->host.settings.plotFile = rig->writePlot("base.plt", noHeader);
-    rig->writePlot("job7.plt", outerFirstPlot()); // a QR file would be fine: the base file ends it
-    rig->sim->cutter().config().qrReplies = QStringList{"job7"};
     TriggerFinger finger(rig->host, 0);
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QCOMPARE(rig->received(), QString());
     QCOMPARE(finger.waits, 0);
 }
@@ -203,10 +189,6 @@ void TestSheetJobs::headerAsSent_data()
                                    << "MD0,0,3000,4000,4;IN;PA;SP1;";
     QTest::newRow("mark, as read with a second MD") << &CutterJobs::scanMarkNet << false << "MD0,0,4000,3000,4;MD9;"
                                                     << "MD0,0,4000,3000,4;MD9;IN;PA;SP1;";
-    QTest::newRow("matrix mark, rotated") << &CutterJobs::matrixScanNet << true << "MD0,0,4000,3000,4;"
-                                          << "CMD:203;MD0,0,3000,4000,4;IN;";
-    QTest::newRow("QR, digit 5 forced to 4") << &CutterJobs::qrScanMarkNet << false << "MD0,0,4000,3000,5;"
-                                             << "CMD:101;MD0,0,4000,3000,4;IN;";
     QTest::newRow("QR, rotated header forced to 4") << &CutterJobs::qrScanMarkNet << true
                                                     << "MD0,0,4000,3000,5;" << "CMD:101;MD0,0,3000,4000,4;IN;";
     QTest::newRow("blank, rotated: no MD") << &CutterJobs::blankCutNet << true << "MD0,0,4000,3000,3;"
@@ -221,11 +203,9 @@ void TestSheetJobs::headerAsSent()
     QFETCH(QString, expectedStart);
     auto rig = rigFor(JobLink::Network);
     rig->host.settings.rotate = rotate;
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot(header));
-    rig->writePlot("job7.plt", outerFirstPlot(header));
-    rig->sim->cutter().config().qrReplies = QStringList{"job7"};
+    rig->usePlots(header, header);
     TriggerFinger finger(rig->host, 0);
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QVERIFY2(rig->received().startsWith(expectedStart), qPrintable(rig->received().left(80)));
     QVERIFY(!sendsMd(rig->received().mid(expectedStart.size())));
 }
@@ -250,10 +230,10 @@ void TestSheetJobs::zeroPassesLeaveHeaderAndEnd()
     QFETCH(int, cutPasses);
     QFETCH(QString, expected);
     auto rig = rigFor(JobLink::Network);
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
+    rig->usePlots();
     rig->host.settings.creasePasses = creasePasses;
     rig->host.settings.cutPasses = cutPasses;
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QCOMPARE(rig->received(), expected);
 }
 
@@ -262,19 +242,10 @@ void TestSheetJobs::unsafeQrTextSelectsNothing_data()
     QTest::addColumn<JobProcedure>("procedure");
     QTest::addColumn<QString>("qrText");
     QTest::addColumn<QString>("expected");
-    const struct
-    {
-        const char *name;
-        QString text;
-    } texts[] = {
-        {"parent folder", QStringLiteral("../outside")},
-        {"sub folder", QStringLiteral("sub/inner")},
-        {"control character", QStringLiteral("job7\n")},
-    };
-    for (const auto &t : texts) {
-        QTest::addRow("one sheet, %s", t.name) << &CutterJobs::qrScanMarkNet << t.text << "CMD:101;";
-        QTest::addRow("matrix, %s", t.name) << &CutterJobs::qrMatrixScanNet << t.text << "CMD:203;CMD:101;";
-    }
+    // Each kind of unsafe text once; the name rule itself is tested row by row with qrPlotFile.
+    QTest::newRow("one sheet, parent folder") << &CutterJobs::qrScanMarkNet << "../outside" << "CMD:101;";
+    QTest::newRow("one sheet, sub folder") << &CutterJobs::qrScanMarkNet << "sub/inner" << "CMD:101;";
+    QTest::newRow("matrix, control character") << &CutterJobs::qrMatrixScanNet << "job7\n" << "CMD:203;CMD:101;";
 }
 
 void TestSheetJobs::unsafeQrTextSelectsNothing()
@@ -291,15 +262,14 @@ void TestSheetJobs::unsafeQrTextSelectsNothing()
     rig->writePlot("plots/job7\n.plt", outerFirstPlot());
     rig->sim->cutter().config().qrReplies = QStringList{qrText};
     TriggerFinger finger(rig->host, 0);
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QCOMPARE(rig->received(), expected);
 }
 
 void TestSheetJobs::qrMatrixReusesLastFileAfterNoQr()
 {
     auto rig = rigFor(JobLink::Network);
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
-    rig->writePlot("job7.plt", outerFirstPlot(QStringLiteral("MD0,0,4000,3000,5;")));
+    rig->usePlots();
     rig->sim->cutter().config().qrReplies = QStringList{"NOQR;", "job7", "NOQR;", "missing", "NOQR;"};
     TriggerFinger finger(rig->host, 4);
     rig->jobs->qrMatrixScanNet();
@@ -326,7 +296,7 @@ void TestSheetJobs::matrixMovesVisitThePlaces()
     QFETCH(MatrixLayout, layout);
     QFETCH(QStringList, expected);
     auto rig = rigFor(JobLink::Network);
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
+    rig->usePlots();
     rig->host.settings.matrix = layout;
     rig->host.settings.gapFirstMm = 5.0;
     rig->host.settings.gapSecondMm = 2.5;
@@ -354,10 +324,10 @@ void TestSheetJobs::stopDuringSheetFinishesIt()
 {
     QFETCH(JobProcedure, procedure);
     auto rig = rigFor(JobLink::Network, 1200);
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
+    rig->usePlots();
     TriggerFinger finger(rig->host, 1);
     QTimer::singleShot(200, [&] { rig->host.running = false; });
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QCOMPARE(finger.waits, 0); // no trigger wait after a stopped sheet
     // The sheet was waited for to its end: polled while busy, then free.
     QVERIFY(rig->received().contains(QRegularExpression(QStringLiteral("!PG;(CMD:10;){2,}$"))));
@@ -368,7 +338,7 @@ void TestSheetJobs::cutterComingBackLetsJobGoOn()
 {
     auto rig = rigFor(JobLink::Network);
     const quint16 port = rig->sim->serverPort();
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
+    rig->usePlots();
     // The cutter goes away once it has the first sheet and is back 1.5 s later.
     QObject::connect(
         rig->sim.get(), &CutterSimServer::sheetFinished, rig->sim.get(),
@@ -401,7 +371,7 @@ void TestSheetJobs::stopAbandonsCutterThatDoesNotAnswer()
     QFETCH(JobProcedure, procedure);
     QFETCH(bool, gone);
     auto rig = rigFor(JobLink::Network);
-    rig->host.settings.plotFile = rig->writePlot("base.plt", outerFirstPlot());
+    rig->usePlots();
     QObject::connect(
         rig->sim.get(), &CutterSimServer::sheetFinished, rig->sim.get(),
         [&] {
@@ -415,7 +385,7 @@ void TestSheetJobs::stopAbandonsCutterThatDoesNotAnswer()
     QTimer::singleShot(300, [&] { rig->host.running = false; });
     QElapsedTimer clock;
     clock.start();
-    (rig->jobs.get()->*procedure)();
+    rig->run(procedure);
     QVERIFY(clock.elapsed() < CutterLink::kSilenceMs + 2000);
     QVERIFY(rig->host.states.contains(QStringLiteral("Waiting for the cutter...")));
     QCOMPARE(finger.waits, 0);
