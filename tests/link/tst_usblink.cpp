@@ -32,6 +32,13 @@ private slots:
     void hotplugDuringTransferKeepsJobCutter();
 
 private:
+    // The cutter "1-2" behind `node`, selected on `usb`.
+    MockUsbDevice plugCutter(UsbOperate &usb, const QString &node)
+    {
+        const MockUsbDevice device = bed->plug("1-2", "lp0", 0, node);
+        usb.setDevice("1-2:1.0");
+        return device;
+    }
     std::unique_ptr<MockUsb> bed;
 };
 
@@ -88,9 +95,8 @@ void TestUsbLink::replyIsOneTransferUpToNul()
     QFETCH(QByteArray, sent);
     QFETCH(QString, expected);
     RawPty pty;
-    bed->plug("1-2", "lp0", 0, pty.slavePath);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    plugCutter(usb, pty.slavePath);
     QVERIFY(pty.writeMaster(sent));
     QCOMPARE(usb.readReply(-1), expected);
     QCOMPARE(usb.reply(), expected);
@@ -99,9 +105,8 @@ void TestUsbLink::replyIsOneTransferUpToNul()
 void TestUsbLink::readTimesOut()
 {
     RawPty pty;
-    bed->plug("1-2", "lp0", 0, pty.slavePath);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    plugCutter(usb, pty.slavePath);
     QElapsedTimer clock;
     clock.start();
     QCOMPARE(usb.readReply(1000), QString());
@@ -112,9 +117,8 @@ void TestUsbLink::readTimesOut()
 void TestUsbLink::deviceVanishingMidReadEndsRead()
 {
     RawPty pty;
-    const MockUsbDevice d = bed->plug("1-2", "lp0", 0, pty.slavePath);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    const MockUsbDevice d = plugCutter(usb, pty.slavePath);
     QTimer::singleShot(200, this, [&] {
         pty.closeMaster(); // the cable is pulled while the read waits
         bed->unplug(d);
@@ -130,9 +134,8 @@ void TestUsbLink::deviceVanishingMidReadEndsRead()
 void TestUsbLink::absentDeviceReturnsAtOnce()
 {
     RawPty pty;
-    const MockUsbDevice d = bed->plug("1-2", "lp0", 0, pty.slavePath);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    const MockUsbDevice d = plugCutter(usb, pty.slavePath);
     QVERIFY(pty.writeMaster("FREE;"));
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
     bed->unplug(d);
@@ -155,11 +158,8 @@ void TestUsbLink::exchangesWithSimulatedCutter()
     SimConfig config;
     config.busyMs = 700;
     CutterSimServer sim(config);
-    const QString node = sim.openPty();
-    QVERIFY(!node.isEmpty());
-    bed->plug("1-2", "lp0", 0, node);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    plugCutter(usb, sim.openPty());
 
     const QString job = QStringLiteral("MD0,0,400,800,3;IN;PA;SP1;PU0,0;PD100,0;PU;SP2;PU0,0;PD0,100;PU;!PG;");
     QVERIFY(usb.sendCmd(job));
@@ -180,9 +180,8 @@ void TestUsbLink::stopAbandonsSilentCutter()
 {
     CutterSimServer sim;
     sim.faults().silent = true;
-    bed->plug("1-2", "lp0", 0, sim.openPty());
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    plugCutter(usb, sim.openPty());
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
     QTimer::singleShot(300, this, [&] { stop = true; });
@@ -203,9 +202,8 @@ void TestUsbLink::stopAbandonsSilentCutter()
 void TestUsbLink::stopAbandonsWriteNotTaken()
 {
     RawPty pty; // nobody reads the cutter's end: the line fills up
-    bed->plug("1-2", "lp0", 0, pty.slavePath);
     UsbOperate usb;
-    usb.setDevice("1-2:1.0");
+    plugCutter(usb, pty.slavePath);
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
     QTimer::singleShot(300, this, [&] { stop = true; });
