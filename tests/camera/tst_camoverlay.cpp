@@ -2,6 +2,7 @@
 // what is found, where the mark circle is drawn, and when nothing is drawn.
 #include "camscene.h"
 #include "camview.h"
+#include "pixels.h"
 
 #include <QtTest>
 
@@ -19,19 +20,6 @@ private slots:
 };
 
 static const QByteArray qrText("box-1");
-
-static bool isGreen(QRgb p) { return qGreen(p) > 150 && qRed(p) < 110 && qBlue(p) < 110; }
-static bool isBlue(QRgb p) { return qBlue(p) > 150 && qRed(p) < 110 && qGreen(p) < 110; }
-static bool isDark(QRgb p) { return qGray(p) < 128; }
-
-static int countPixels(const QImage &image, const QRect &area, bool (*test)(QRgb))
-{
-    int n = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            n += test(image.pixel(x, y)) ? 1 : 0;
-    return n;
-}
 
 // The view's picture after showing the JPEG of picture (seek as given).
 static QImage shoot(CamView &view, const QImage &picture, bool seek)
@@ -101,8 +89,8 @@ void TestCamOverlay::markCircleDrawnAtMark()
     }
     QVERIFY2(onCircle > 150, qPrintable(QString::number(onCircle)));
     QCOMPARE(elsewhere, 0);
-    QVERIFY(countPixels(shot, QRect(70, 2, 130, 16), isBlue) > 20); // "QR Code:box-1"
-    QVERIFY(countPixels(shot, QRect(210, 2, 70, 16), isDark) > 20); // "BK Mark;"
+    QVERIFY(countPixels(shot, isBlue, QRect(70, 2, 130, 16)) > 20); // "QR Code:box-1"
+    QVERIFY(countPixels(shot, isDark, QRect(210, 2, 70, 16)) > 20); // "BK Mark;"
 }
 
 void TestCamOverlay::nothingDrawnWithoutMarkOrSeek_data()
@@ -127,9 +115,9 @@ void TestCamOverlay::nothingDrawnWithoutMarkOrSeek()
     CamView view;
     view.resize(640, 480);
     const QImage shot = shoot(view, picture.scaled(frameSize), seek);
-    QCOMPARE(countPixels(shot, shot.rect(), isGreen), 0);
-    QCOMPARE(countPixels(shot, shot.rect(), isBlue), 0);
-    QCOMPARE(countPixels(shot, QRect(205, 2, 95, 16), isDark), 0); // only the FPS text
+    QCOMPARE(countPixels(shot, isGreen), 0);
+    QCOMPARE(countPixels(shot, isBlue), 0);
+    QCOMPARE(countPixels(shot, isDark, QRect(205, 2, 95, 16)), 0); // only the FPS text
 }
 
 void TestCamOverlay::repaintOfSameFrameDoesNotSearchAgain()

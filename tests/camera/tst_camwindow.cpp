@@ -4,6 +4,7 @@
 #include "camview.h"
 #include "fakenetwork.h"
 #include "mainwidget.h"
+#include "pixels.h"
 #include "rj45socket.h"
 
 #include <QtTest>
@@ -49,14 +50,7 @@ private:
     MainWidget *window = nullptr;
 };
 
-static bool allBlack(const QImage &image)
-{
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            if (image.pixel(x, y) != qRgb(0, 0, 0))
-                return false;
-    return true;
-}
+static bool allBlack(const QImage &image) { return countPixels(image, isLit) == 0; }
 
 void TestCamWindow::initTestCase()
 {
@@ -235,15 +229,8 @@ void TestCamWindow::streamWithSeekDrawsMarkAndCode()
     QTRY_VERIFY(view()->fps >= 5); // paints counted over a whole second
 
     const QImage shot = view()->grab().toImage();
-    int green = 0;
-    int blue = 0;
-    for (int y = 0; y < shot.height(); ++y) {
-        for (int x = 0; x < shot.width(); ++x) {
-            const QRgb p = shot.pixel(x, y);
-            green += qGreen(p) > 150 && qRed(p) < 110 && qBlue(p) < 110;
-            blue += y < 20 && qBlue(p) > 150 && qRed(p) < 110 && qGreen(p) < 110;
-        }
-    }
+    const int green = countPixels(shot, isGreen);
+    const int blue = countPixels(shot, isBlue, QRect(0, 0, shot.width(), 20));
     QVERIFY2(green > 100, qPrintable(QString::number(green)));   // the mark circle
     QVERIFY2(blue > 20, qPrintable(QString::number(blue)));      // "QR Code:..."
 }
