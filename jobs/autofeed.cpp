@@ -67,14 +67,14 @@ public:
 
 private:
     enum class Sheet { Done, Again, End }; // Again: paper was loaded, the sheet starts afresh
-    enum class Paper { Present, Loaded, End };
 
     bool prepareRun();
     bool goOn();
     Sheet singleFeedSheet();
     Sheet feedWhileCuttingSheet();
 
-    Paper checkPaper();
+    // Nothing while paper is present; otherwise how the sheet ends.
+    std::optional<Sheet> checkPaper();
     bool askForMedia();
     bool noteContainer();
     bool feedFromContainer();
@@ -168,14 +168,8 @@ bool CutterJobs::AutoFeed::goOn()
 
 CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::singleFeedSheet()
 {
-    switch (checkPaper()) {
-    case Paper::Present:
-        break;
-    case Paper::Loaded:
-        return Sheet::Again;
-    case Paper::End:
-        return Sheet::End;
-    }
+    if (const std::optional<Sheet> stop = checkPaper())
+        return *stop;
     waitForFeedTime();
     if (!feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
         return Sheet::End;
@@ -191,14 +185,8 @@ CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::singleFeedSheet()
 CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::feedWhileCuttingSheet()
 {
     if (m_firstSheet) {
-        switch (checkPaper()) {
-        case Paper::Present:
-            break;
-        case Paper::Loaded:
-            return Sheet::Again;
-        case Paper::End:
-            return Sheet::End;
-        }
+        if (const std::optional<Sheet> stop = checkPaper())
+            return *stop;
         if (!feedFromContainer() || !noteContainer())
             return Sheet::End;
         m_firstSheet = false;
@@ -224,15 +212,15 @@ CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::feedWhileCuttingSheet()
 
 // --- Steps ---
 
-CutterJobs::AutoFeed::Paper CutterJobs::AutoFeed::checkPaper()
+std::optional<CutterJobs::AutoFeed::Sheet> CutterJobs::AutoFeed::checkPaper()
 {
     status(tr("checking for paper..."));
     const std::optional<QString> reply = ask(P::kPaperCheck);
     if (!reply)
-        return Paper::End;
+        return Sheet::End;
     if (*reply == P::kPaperOk)
-        return Paper::Present;
-    return askForMedia() ? Paper::Loaded : Paper::End;
+        return std::nullopt;
+    return askForMedia() ? Sheet::Again : Sheet::End;
 }
 
 bool CutterJobs::AutoFeed::askForMedia()
