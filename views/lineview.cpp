@@ -146,9 +146,8 @@ LineView::LineView(QWidget *parent)
 {
 }
 
-void LineView::paintEvent(QPaintEvent *)
+void LineView::paintBed(QPainter &painter)
 {
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(QBrush(Qt::white));
     painter.drawRect(rect());
@@ -156,6 +155,12 @@ void LineView::paintEvent(QPaintEvent *)
     painter.scale(scale, scale);
     painter.translate(QPointF(offsetX, offsetY));
     painter.drawPixmap(bedRect, bed, QRectF(bed.rect()));
+}
+
+void LineView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    paintBed(painter);
 
     // drawnPaths holds a reference to the list the runs came from, so any
     // change made through `paths` since (a new list, or an edit, which

@@ -56,6 +56,9 @@ public:
     bool zoomEnabled = true; // false while the left button is held
 
 protected:
+    // White background and the bed picture, with the painter left in plot
+    // units (scaled and translated) for the paths drawn over them.
+    void paintBed(QPainter &painter);
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;

@@ -51,17 +51,9 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setBrush(QBrush(Qt::white));
-        painter.drawRect(rect());
-        painter.scale(scale, scale);
-        painter.translate(QPointF(offsetX, offsetY));
-        painter.drawPixmap(QRectF(-4000, -22000, 40000, 29000), bed, QRectF(bed.rect()));
+        paintBed(painter);
         drawPlotPathsSegmentBySegment(painter, paths, scale);
     }
-
-private:
-    QPixmap bed{QStringLiteral(":/png/flat.png")};
 };
 
 void setUp()
