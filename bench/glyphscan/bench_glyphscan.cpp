@@ -106,9 +106,8 @@ Frame codeFrame()
     return f;
 }
 
-void BM_MarkFound(benchmark::State &state)
+void searchMarks(benchmark::State &state, Frame f)
 {
-    Frame f = markFrame();
     for (auto _ : state) {
         ScanRequest r = f.request(0);
         mr_interface(&r);
@@ -116,15 +115,8 @@ void BM_MarkFound(benchmark::State &state)
     }
 }
 
-void BM_MarkNoisySheet(benchmark::State &state)
-{
-    Frame f = noisySheet();
-    for (auto _ : state) {
-        ScanRequest r = f.request(0);
-        mr_interface(&r);
-        benchmark::DoNotOptimize(r.outX);
-    }
-}
+void BM_MarkFound(benchmark::State &state) { searchMarks(state, markFrame()); }
+void BM_MarkNoisySheet(benchmark::State &state) { searchMarks(state, noisySheet()); }
 
 void BM_QrFirstLevel(benchmark::State &state)
 {
