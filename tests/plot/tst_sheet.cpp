@@ -1,178 +1,115 @@
 #include "sheet.h"
 
+#include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
+// Sheet preparation, and the pltjob tool that prints it, run as a process.
 class TestSheet : public QObject
 {
     Q_OBJECT
 private slots:
-    void modeTable_data();
-    void modeTable();
     void stream_data();
     void stream();
-    void noSheet_data();
-    void noSheet();
-    void orderingFollowsTheMode();
-    void leadingRunMatchesPattern();
-    void hugeCoordinates();
+    void headerScanMatchesPattern();
     void refusesOversizedText();
+    void pltjobPrintsTheSheet();
+    void pltjobRefuses_data();
+    void pltjobRefuses();
+
+private:
+    struct Run
+    {
+        int status;
+        QByteArray out, err;
+    };
+    static Run pltjob(const QStringList &args)
+    {
+        QProcess p;
+        p.start(QStringLiteral(CUTTERDESK_BINARY_DIR "/tools/pltjob/pltjob"), args);
+        const bool done = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit;
+        return {done ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+    }
+    const QString box = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
 };
-
-void TestSheet::modeTable_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("usb");
-    QTest::addColumn<int>("digit");
-    QTest::addColumn<bool>("sendHeader");
-    QTest::addColumn<bool>("forceQr");
-    QTest::addColumn<bool>("order");
-    QTest::newRow("0 usb") << 0 << true << 3 << false << false << true;
-    QTest::newRow("0 net") << 0 << false << 3 << false << false << false;
-    QTest::newRow("1 usb") << 1 << true << 3 << false << false << false;
-    QTest::newRow("1 net") << 1 << false << 3 << false << false << true;
-    QTest::newRow("2 usb") << 2 << true << 4 << true << false << true;
-    QTest::newRow("3 usb") << 3 << true << 4 << true << false << false;
-    QTest::newRow("3 net") << 3 << false << 4 << true << false << true;
-    QTest::newRow("5 net") << 5 << false << 5 << true << true << true;
-    QTest::newRow("7 af blank") << 7 << true << 3 << false << false << true;
-    QTest::newRow("9 af mark") << 9 << true << 4 << true << false << true;
-    QTest::newRow("10 af qr") << 10 << true << 5 << true << true << true;
-}
-
-void TestSheet::modeTable()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, usb);
-    const SheetModeRow row = sheetModeRow(mode, usb ? SheetLink::Usb : SheetLink::Network);
-    QTEST(row.headerDigit, "digit");
-    QTEST(row.sendHeader, "sendHeader");
-    QTEST(row.forceQrDigit, "forceQr");
-    QTEST(row.orderInnerFirst, "order");
-}
 
 static const char *kSmall = "MD0,0,4000,3000,4;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;";
 
+// An empty job means no sheet.
 void TestSheet::stream_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("network");
     QTest::addColumn<bool>("rotate");
-    QTest::addColumn<int>("creasePasses");
-    QTest::addColumn<int>("cutPasses");
+    QTest::addColumn<int>("passes");
     QTest::addColumn<QString>("header");
     QTest::addColumn<QString>("job");
+    const QString md = "MD0,0,4000,3000,4;", mdRotated = "MD0,0,3000,4000,4;";
     const QString body = "IN;PA;SP1;PU0,0;PD100,0;PU;SP2;PU0,0;PD0,100;PU;!PG;";
-    QTest::newRow("blank: no header") << kSmall << 0 << false << 1 << 1
-                                      << "MD0,0,4000,3000,4;" << body;
-    QTest::newRow("mark: header as read") << kSmall << 2 << false << 1 << 1
-                                          << "MD0,0,4000,3000,4;" << "MD0,0,4000,3000,4;" + body;
+    const QString rotated = "IN;PA;SP1;PU0,4000;PD0,3900;PU;SP2;PU0,4000;PD100,4000;PU;!PG;";
+    QTest::newRow("blank: no header") << kSmall << 0 << false << false << 1 << md << body;
     QTest::newRow("mark: all leading MD instructions")
-        << "MD0,0,4000,3000,4;MD1,1,1,1,1;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 2 << false
-        << 1 << 1 << "MD0,0,4000,3000,4;MD1,1,1,1,1;" << "MD0,0,4000,3000,4;MD1,1,1,1,1;" + body;
-    QTest::newRow("mark rotated: extents exchanged") << kSmall << 2 << true << 1 << 1
-        << "MD0,0,3000,4000,4;"
-        << "MD0,0,3000,4000,4;IN;PA;SP1;PU0,4000;PD0,3900;PU;SP2;PU0,4000;PD100,4000;PU;!PG;";
+        << md + "MD1,1,1,1,1;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 2 << false << false << 1
+        << md + "MD1,1,1,1,1;" << md + "MD1,1,1,1,1;" + body;
+    QTest::newRow("mark rotated: extents exchanged") << kSmall << 2 << false << true << 1
+                                                     << mdRotated << mdRotated + rotated;
     QTest::newRow("qr: digit forced to 4")
-        << "MD0,0,4000,3000,5;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 4 << false << 1 << 1
-        << "MD0,0,4000,3000,5;" << "MD0,0,4000,3000,4;" + body;
-    QTest::newRow("qr rotated: rebuilt with 5, sent with 4") << kSmall << 5 << true << 1 << 1
-        << "MD0,0,3000,4000,5;"
-        << "MD0,0,3000,4000,4;IN;PA;SP1;PU0,4000;PD0,3900;PU;SP2;PU0,4000;PD100,4000;PU;!PG;";
-    QTest::newRow("repeats: one end mark") << kSmall << 0 << false << 2 << 2
-        << "MD0,0,4000,3000,4;"
+        << "MD0,0,4000,3000,5;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 4 << false << false
+        << 1 << "MD0,0,4000,3000,5;" << md + body;
+    QTest::newRow("qr rotated: rebuilt with 5, sent with 4") << kSmall << 5 << false << true << 1
+                                                             << "MD0,0,3000,4000,5;"
+                                                             << mdRotated + rotated;
+    QTest::newRow("repeats: one end mark") << kSmall << 0 << false << false << 2 << md
         << "IN;PA;SP1;PU0,0;PD100,0;PU;IN;PA;SP1;PU0,0;PD100,0;PU;"
            "SP2;PU0,0;PD0,100;PU;SP2;PU0,0;PD0,100;PU;!PG;";
-    QTest::newRow("no passes") << kSmall << 2 << false << 0 << 0 << "MD0,0,4000,3000,4;"
-                               << "MD0,0,4000,3000,4;!PG;";
+    QTest::newRow("no passes") << kSmall << 2 << false << false << 0 << md << md + "!PG;";
+    const QString nested = "MD0,0,1000,1000,3;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;!PG;";
+    QTest::newRow("usb blank: inner first") << nested << 0 << false << false << 1
+        << "MD0,0,1000,1000,3;" << "IN;PA;SP1;PU;SP2;PU100,100;PD200,200;PU0,0;PD1000,1000;PU;!PG;";
+    QTest::newRow("network blank: as read") << nested << 0 << true << false << 1
+        << "MD0,0,1000,1000,3;" << "IN;PA;SP1;PU;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;PU;!PG;";
+    QTest::newRow("starts with IN") << "IN;" + QString(kSmall) << 2 << false << false << 1 << "" << "";
+    QTest::newRow("empty") << "" << 5 << false << false << 1 << "" << "";
 }
 
 void TestSheet::stream()
 {
     QFETCH(QString, text);
     QFETCH(int, mode);
+    QFETCH(bool, network);
+    QFETCH(int, passes);
+    QFETCH(QString, job);
+    SheetOptions options = sheetOptionsFor(mode, network ? SheetLink::Network : SheetLink::Usb);
     QFETCH(bool, rotate);
-    SheetOptions options = sheetOptionsFor(mode, SheetLink::Usb);
     options.rotate = rotate;
-    QFETCH(int, creasePasses);
-    QFETCH(int, cutPasses);
-    options.creasePasses = creasePasses;
-    options.cutPasses = cutPasses;
+    options.creasePasses = options.cutPasses = passes;
     const PreparedSheet sheet = prepareSheet(text, options);
-    QVERIFY(sheet.ok);
+    QCOMPARE(sheet.ok, !job.isEmpty());
     QTEST(sheet.header, "header");
-    QTEST(sheet.jobText, "job");
+    QCOMPARE(sheet.jobText, job);
 }
 
-void TestSheet::noSheet_data()
+// The MD header tests scan the text once instead of using the regular
+// expressions "MD.*?;" (header present) and anchored "(MD.*?;)*" (leading
+// run), which are quadratic on long lines of "MD" without ';'.
+void TestSheet::headerScanMatchesPattern()
 {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << "";
-    QTest::newRow("starts with IN") << "IN;MD0,0,1,1,3;SP1;PU0,0;PD10,0;";
-    QTest::newRow("MD broken by a line feed") << "MD0,0\n,1,1,3;SP1;PU0,0;PD10,0;";
-    QTest::newRow("leading space") << " MD0,0,1,1,3;SP1;PU0,0;PD10,0;";
-}
-
-void TestSheet::noSheet()
-{
-    QFETCH(QString, text);
-    for (int mode = 0; mode < 12; ++mode) {
-        const PreparedSheet sheet = prepareSheet(text, sheetOptionsFor(mode, SheetLink::Usb));
-        QVERIFY(!sheet.ok);
-        QVERIFY(sheet.jobText.isEmpty());
-    }
-}
-
-void TestSheet::orderingFollowsTheMode()
-{
-    const QString text = "MD0,0,1000,1000,3;SP2;PU0,0;PD1000,0,1000,1000,0,1000,0,0;"
-                         "PU100,100;PD200,100,200,200,100,200,100,100;!PG;";
-    const QString outerFirst = "SP2;PU0,0;PD1000,0,1000,1000,0,1000,0,0;"
-                               "PU100,100;PD200,100,200,200,100,200,100,100;PU;!PG;";
-    const QString innerFirst = "SP2;PU100,100;PD200,100,200,200,100,200,100,100;"
-                               "PU0,0;PD1000,0,1000,1000,0,1000,0,0;PU;!PG;";
-    const QString crease = "IN;PA;SP1;PU;";
-    QCOMPARE(prepareSheet(text, sheetOptionsFor(0, SheetLink::Usb)).jobText, crease + innerFirst);
-    QCOMPARE(prepareSheet(text, sheetOptionsFor(0, SheetLink::Network)).jobText, crease + outerFirst);
-    QCOMPARE(prepareSheet(text, sheetOptionsFor(1, SheetLink::Usb)).jobText, crease + outerFirst);
-}
-
-// leadingMdRun stands for the anchored pattern (MD.*?;)*.
-void TestSheet::leadingRunMatchesPattern()
-{
-    const QRegularExpression pattern(QStringLiteral("(MD.*?;)*"));
-    QRandomGenerator rng(5);
+    const QRegularExpression header(QStringLiteral("MD.*?;")), run(QStringLiteral("(MD.*?;)*"));
     const QStringList pieces = {"MD", ";", "\n", "0,", "M", "D", "x"};
-    for (int i = 0; i < 3000; ++i) {
+    QRandomGenerator rng(5);
+    PltSolve solve;
+    for (int i = 0; i < 5000; ++i) {
         QString text;
-        const int len = rng.bounded(10);
-        for (int k = 0; k < len; ++k)
+        for (int k = rng.bounded(12); k > 0; --k)
             text += pieces.at(rng.bounded(pieces.size()));
-        const QRegularExpressionMatch m =
-            pattern.match(text, 0, QRegularExpression::NormalMatch,
-                          QRegularExpression::AnchoredMatchOption);
-        QCOMPARE(leadingMdRun(text), m.captured(0));
+        QCOMPARE(!solve.splitSections(text).first().isEmpty(), text.contains(header));
+        QCOMPARE(leadingMdRun(text), run.match(text, 0, QRegularExpression::NormalMatch,
+                                               QRegularExpression::AnchoredMatchOption).captured());
     }
-}
-
-// Coordinates at the ends of the int range, rotated and offset, leave it;
-// they must still be written exactly, never wrapped or as garbage.
-void TestSheet::hugeCoordinates()
-{
-    const QString text = "MD0,0,2147483647,2147483647,4;SP1;PU-2147483648,-2147483648;"
-                         "PD2147483647,-2147483648;SP2;PU0,0;PD10,0;!PG;";
-    SheetOptions options = sheetOptionsFor(2, SheetLink::Usb);
-    options.rotate = true;
-    options.knifeOffset = 60;
-    options.closeOffset = 200;
-    const PreparedSheet sheet = prepareSheet(text, options);
-    QVERIFY(sheet.ok);
-    // (x, y) -> (y, c - x) with c = 2147483647.
-    QVERIFY2(sheet.jobText.contains("SP1;PU-2147483648,4294967295;PD-2147483648,0;"),
-             qPrintable(sheet.jobText));
-    QVERIFY2(sheet.jobText.contains("SP2;PU0,2147483587;PD0,2147483577;"),
-             qPrintable(sheet.jobText));
 }
 
 // A pass count that would make the text pass what a QString holds gives no
@@ -182,11 +119,69 @@ void TestSheet::refusesOversizedText()
     SheetOptions options = sheetOptionsFor(2, SheetLink::Usb);
     options.cutPasses = 100000000;
     const PreparedSheet sheet = prepareSheet(kSmall, options);
-    QVERIFY(!sheet.ok);
-    QVERIFY(sheet.tooLarge);
-    QVERIFY(sheet.jobText.isEmpty());
+    QVERIFY(!sheet.ok && sheet.tooLarge && sheet.jobText.isEmpty());
     options.cutPasses = 1000;
     QVERIFY(prepareSheet(kSmall, options).ok);
+}
+
+// pltjob prints what sheet preparation gives for the options it was given,
+// and renders cut lines blue and crease lines black, as the preview does.
+void TestSheet::pltjobPrintsTheSheet()
+{
+    Run r = pltjob({box});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(QString::fromLatin1(r.out),
+             prepareSheetFile(box, sheetOptionsFor(0, SheetLink::Usb)).jobText + '\n');
+    SheetOptions options = sheetOptionsFor(11, SheetLink::Usb);
+    options.rotate = true;
+    options.knifeOffset = 0.3 * 40;
+    options.closeOffset = 0.5 * 40;
+    options.creasePasses = 2;
+    options.cutPasses = 3;
+    QTemporaryDir dir;
+    const QString png = dir.filePath("a.png"), svg = dir.filePath("a.svg");
+    r = pltjob({"--mode", "11", "--rotate", "--knife", "0.3", "--close", "0.5", "--crease-passes",
+                "2", "--cut-passes", "3", "--png", png, "--svg", svg, box});
+    QCOMPARE(r.status, 0);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(QString::fromLatin1(r.out), prepareSheetFile(box, options).jobText + '\n');
+    const QImage image(png);
+    int blue = 0, black = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            blue += c.blue() > 200 && c.red() < 80 && c.green() < 80;
+            black += c.blue() < 60 && c.red() < 60 && c.green() < 60;
+        }
+    QVERIFY(blue > 100 && black > 100);
+    QFile file(svg);
+    QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll().contains("#0000ff"));
+}
+
+void TestSheet::pltjobRefuses_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << QStringList{"/nonexistent/a.plt"} << 1 << "cannot read";
+    QTest::newRow("no MD header") << QStringList{CUTTERDESK_TEST_DATA "/plot/no-header.plt"} << 1
+                                  << "does not begin with an MD instruction";
+    QTest::newRow("unwritable picture") << QStringList{"--png", "/nonexistent/dir/a.png", box} << 1
+                                        << "cannot write";
+    QTest::newRow("mode out of range") << QStringList{"--mode", "12", box} << 2 << "--mode";
+    QTest::newRow("knife beyond the form's range") << QStringList{"--knife", "2", box} << 2
+                                                   << "--knife";
+    QTest::newRow("no file") << QStringList{} << 2 << "plot file";
+}
+
+void TestSheet::pltjobRefuses()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run r = pltjob(args);
+    QTEST(r.status, "status");
+    QCOMPARE(r.out, QByteArray());
+    QVERIFY2(QString::fromLocal8Bit(r.err).contains(message), r.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestSheet)
