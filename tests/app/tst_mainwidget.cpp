@@ -1,221 +1,176 @@
-// The main window's start sequence, work modes, matrix options and translation.
+// The main window: start sequence, work modes, matrix options, translation,
+// and loading and saving config.ini (a temporary one, never a real one).
 #include "mainwidget.h"
-#include "windowfixture.h"
 #include "release.h"
+#include "settingspath.h"
+#include "workmodes.h"
 
 #include <QtTest>
 #include <QtWidgets>
 
-class TestMainWidget : public QObject, private WindowFixture
+class TestMainWidget : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-
-    void opensAt1024x768();
-    void usbWithoutCutterDisablesConnect();
-    void storedRj45ShowsAddressField();
-    void releaseDate_data();
+    void initTestCase() { MainWidget::setSettingsPathOverride(config); }
+    void init() { QFile::remove(config); }
+    void opensTranslatedAt1024x768();
     void releaseDate();
-    void releaseLabelLinksToWebSite();
-
-    void modeButtonsStopAtEnds();
-    void modeVisibility_data();
-    void modeVisibility();
-    void matrixSpacingFollowsRadio();
-
-    void translationInstalled();
+    void modeButtonsAndVisibility();
+    void storedFields();
+    void storedChoices();
+    void fileBesideProgramOrUserConfig();
 
 private:
-    static bool shown(QWidget &w, const char *name) { return child<QWidget>(w, name)->isVisibleTo(&w); }
-    static bool shown(QWidget &w, const QByteArray &name) { return shown(w, name.constData()); }
+    template <typename T = QWidget> static T *child(QWidget &w, const char *name)
+    {
+        T *found = w.findChild<T *>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    }
+    static bool shown(QWidget &w, const char *name) { return child(w, name)->isVisibleTo(&w); }
+    // The user property of a form field: text, value or checked.
+    static QVariant field(QWidget &w, const char *name)
+    {
+        QWidget *c = child(w, name);
+        return c->metaObject()->userProperty().read(c);
+    }
+    bool writeConfig(const QByteArray &text)
+    {
+        QFile f(config);
+        return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
+    }
+
+    QTemporaryDir dir;
+    const QString config = dir.filePath(QStringLiteral("config.ini"));
 };
 
-void TestMainWidget::initTestCase()
-{
-    QVERIFY(setUp());
-}
-
-void TestMainWidget::init()
-{
-    removeConfig();
-}
-
-
-void TestMainWidget::opensAt1024x768()
+void TestMainWidget::opensTranslatedAt1024x768()
 {
     MainWidget w;
-    QCOMPARE(w.size(), QSize(1024, 768));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     QCOMPARE(w.size(), QSize(1024, 768)); // the form's minimum fits, nothing forces it larger
-}
-
-void TestMainWidget::usbWithoutCutterDisablesConnect()
-{
-    MainWidget w;
-    QCOMPARE(child<QComboBox>(w, "devType")->currentText(), QStringLiteral("USB"));
-    QCOMPARE(child<QComboBox>(w, "device")->count(), 0);
-    QVERIFY(shown(w, "device"));
-    QVERIFY(!shown(w, "deviceIP"));
-
-    // Switching the transport by hand runs the slot connected by name.
-    auto *devType = child<QComboBox>(w, "devType");
-    devType->setCurrentText(QStringLiteral("RJ45"));
-    QVERIFY(child<QPushButton>(w, "connectBtn")->isEnabled());
-    devType->setCurrentText(QStringLiteral("USB"));
-    QVERIFY(!child<QPushButton>(w, "connectBtn")->isEnabled());
-    QVERIFY(shown(w, "device"));
-    QVERIFY(!shown(w, "deviceIP"));
-}
-
-void TestMainWidget::storedRj45ShowsAddressField()
-{
-    QVERIFY(writeConfig("[KLOM]\ndevType=RJ45\ndeviceIP=10.0.0.9\n"));
-    MainWidget w;
-    QVERIFY(shown(w, "deviceIP")); // although the start sequence hid it first
-    QVERIFY(!shown(w, "device"));
-    QVERIFY(child<QPushButton>(w, "connectBtn")->isEnabled());
-    QCOMPARE(child<QLineEdit>(w, "deviceIP")->text(), QStringLiteral("10.0.0.9"));
-}
-
-void TestMainWidget::releaseDate_data()
-{
-    QTest::addColumn<QString>("buildDate");
-    QTest::addColumn<QString>("stamp");
-    QTest::newRow("one-digit day") << "Apr  3 2021" << "20210403";
-    QTest::newRow("two-digit day") << "Apr 30 2021" << "20210430";
-    QTest::newRow("first of year") << "Jan  1 2000" << "20000101";
-    QTest::newRow("last of year") << "Dec 31 1999" << "19991231";
-    QTest::newRow("September") << "Sep 10 2024" << "20240910";
-    QTest::newRow("not a month") << "Foo 12 2021" << "";
-    QTest::newRow("no such day") << "Feb 30 2021" << "";
-    QTest::newRow("empty") << "" << "";
+    QCOMPARE(w.windowTitle(), QStringLiteral("Torvane 平板切割机"));
 }
 
 void TestMainWidget::releaseDate()
 {
-    QFETCH(QString, buildDate);
-    QFETCH(QString, stamp);
-    QCOMPARE(releaseDateStamp(buildDate), stamp);
+    const QPair<const char *, const char *> rows[] = {
+        {"Apr  3 2021", "20210403"}, {"Dec 31 1999", "19991231"},
+        {"Foo 12 2021", ""}, {"Feb 30 2021", ""}, {"", ""}};
+    for (const auto &row : rows)
+        QCOMPARE(releaseDateStamp(QLatin1String(row.first)), QLatin1String(row.second));
 }
 
-void TestMainWidget::releaseLabelLinksToWebSite()
+void TestMainWidget::modeButtonsAndVisibility()
 {
     MainWidget w;
-    auto *label = child<QLabel>(w, "versionLB");
-    QVERIFY(label->openExternalLinks());
-    const QRegularExpression link(QStringLiteral(
-        "^<a href=\"https://www\\.torvane\\.example\">Release Date:(\\d{8})</a>$"));
-    const QRegularExpressionMatch m = link.match(label->text());
-    QVERIFY2(m.hasMatch(), qPrintable(label->text()));
-    QVERIFY(QDate::fromString(m.captured(1), QStringLiteral("yyyyMMdd")).isValid());
-}
-
-void TestMainWidget::modeButtonsStopAtEnds()
-{
-    MainWidget w;
-    auto *prev = child<QPushButton>(w, "prevMode");
-    auto *next = child<QPushButton>(w, "nextMode");
-    auto *mode = child<QLabel>(w, "mode");
-    QTest::mouseClick(prev, Qt::LeftButton);
-    QCOMPARE(w.workIndex, 0); // no wrap-around to the last mode
-    for (int i = 0; i < 15; ++i)
-        QTest::mouseClick(next, Qt::LeftButton);
-    QCOMPARE(w.workIndex, 11); // no wrap-around to mode 0
-    QCOMPARE(mode->text(), QStringLiteral("AF. QR Filter, Feed While Cutting."));
-    QTest::mouseClick(prev, Qt::LeftButton);
-    QCOMPARE(w.workIndex, 10);
-    QCOMPARE(mode->text(), QStringLiteral("AF. QR Filter, Single Feed."));
-    QCOMPARE(w.modeNames.size(), 12);
-    QCOMPARE(w.modeTips.size(), 12);
-}
-
-void TestMainWidget::modeVisibility_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("matrix");
-    QTest::addColumn<bool>("feed");
-    QTest::addColumn<bool>("eject");
-    QTest::addColumn<bool>("smartScan");
-    QTest::addColumn<bool>("tip");
-    // Rows 0..5 leave the fields inside the hidden feed group untouched, so
-    // eject and smartScan there are whatever the form had: shown.
-    const bool table[12][5] = {
-        {false, false, true, true, true},  {true, false, true, true, true},
-        {false, false, true, true, true},  {true, false, true, true, true},
-        {false, false, true, true, true},  {true, false, true, true, true},
-        {false, true, true, false, false}, {false, true, false, false, false},
-        {false, true, true, true, false},  {false, true, false, true, false},
-        {false, true, true, true, false},  {false, true, false, true, false},
-    };
-    for (int i = 0; i < 12; ++i)
-        QTest::addRow("mode %d", i) << i << table[i][0] << table[i][1] << table[i][2]
-                                    << table[i][3] << table[i][4];
-}
-
-void TestMainWidget::modeVisibility()
-{
-    QFETCH(int, index);
-    QFETCH(bool, matrix);
-    QFETCH(bool, feed);
-    QFETCH(bool, eject);
-    QFETCH(bool, smartScan);
-    QFETCH(bool, tip);
-
-    MainWidget w;
-    for (int i = 0; i < index; ++i)
-        QTest::mouseClick(child<QPushButton>(w, "nextMode"), Qt::LeftButton);
-    QCOMPARE(w.workIndex, index);
-    QCOMPARE(child<QLabel>(w, "mode")->text(), w.modeNames.at(index));
-    QCOMPARE(child<QLabel>(w, "mode")->toolTip().isEmpty(), !tip);
-    QCOMPARE(shown(w, "MatGrp"), matrix);
-    QCOMPARE(shown(w, "FeedGrp"), feed);
-    QCOMPARE(shown(w, "countLB"), feed);
-    QCOMPARE(shown(w, "count"), feed);
-    for (const char *name : {"ejectDistLB", "ejectDist", "ejectDistmm"})
-        QCOMPARE(!child<QWidget>(w, name)->isHidden(), eject);
-    QCOMPARE(!child<QWidget>(w, "smartScan")->isHidden(), smartScan);
-}
-
-void TestMainWidget::matrixSpacingFollowsRadio()
-{
-    QVERIFY(writeConfig("[KLOM]\nWorkIndex=1\nmatTwo=true\n"));
-    MainWidget w;
-    // 1: the spacing's label, field and unit shown, 0: all hidden, -1: mixed.
-    const auto spacing = [&](const QByteArray &field) {
-        const int n = shown(w, field + "LB") + shown(w, field) + shown(w, field + "mm");
-        return n == 3 ? 1 : n == 0 ? 0 : -1;
-    };
-    QCOMPARE(spacing("matSpH"), 1); // applied at start for the stored choice
-    QCOMPARE(spacing("matSpV"), 0);
-    const struct { const char *radio; int horizontal, vertical; } clicks[] = {
-        {"matFour", 1, 1}, {"matOne", 0, 0}, {"matTwo", 1, 0}};
-    for (const auto &c : clicks) {
-        QTest::mouseClick(child<QRadioButton>(w, c.radio), Qt::LeftButton);
-        QCOMPARE(spacing("matSpH"), c.horizontal);
-        QCOMPARE(spacing("matSpV"), c.vertical);
+    QTest::mouseClick(child(w, "prevMode"), Qt::LeftButton); // no wrap-around to 11
+    for (int i = 0; i < 13; ++i) {
+        const int index = qMin(i, 11); // nor from 11 to 0
+        const WorkMode &mode = workModes.at(index);
+        QCOMPARE(w.workIndex, index);
+        QCOMPARE(child<QLabel>(w, "mode")->toolTip(), w.modeTips.at(index));
+        QCOMPARE(shown(w, "MatGrp"), mode.matrix);
+        QCOMPARE(shown(w, "FeedGrp"), mode.autoFeed);
+        QCOMPARE(shown(w, "count"), mode.autoFeed);
+        // Before the first auto-feed mode the hidden group's fields are as the form has them.
+        for (const char *name : {"ejectDistLB", "ejectDist", "ejectDistmm"})
+            QCOMPARE(!child(w, name)->isHidden(), mode.eject || !mode.autoFeed);
+        QCOMPARE(!child(w, "smartScan")->isHidden(), mode.smartScan || !mode.autoFeed);
+        QTest::mouseClick(child(w, "nextMode"), Qt::LeftButton);
     }
 }
 
-void TestMainWidget::translationInstalled()
+// Each stored field: in the form, after a round trip, from a file holding only
+// the camera group (a missing key reads as empty, 0 or false, except where no
+// widget state matches: devType has no empty item, a radio cannot be cleared).
+void TestMainWidget::storedFields()
 {
+    enum { Form, Saved, CameraOnly };
+    const QString none;
+    const struct { const char *name; QVariant values[3]; } fields[] = {
+        {"ssid", {"V6", "Shop floor", "Workshop"}},
+        {"passwd", {"58201946", "p=a;s#s", "s3cret"}},
+        {"ipAddr", {"192.168.137.137", "10.0.0.50", "10.0.0.50"}},
+        {"devType", {"USB", "RJ45", "USB"}},
+        {"deviceIP", {"192.168.0.100", "172.16.4.20", none}},
+        {"filePath", {none, "/home/操作员/jobs/box; v2.plt", none}},
+        {"knifeOffsetChx", {false, true, false}},
+        {"knifeOffset", {0.3, 1.2, 0.0}},
+        {"closeOffsetChx", {false, true, false}},
+        {"closeOffset", {0.5, 2.5, 0.0}},
+        {"matOne", {true, false, true}},
+        {"matFour", {false, true, false}},
+        {"matSpH", {15.0, 12.34, 0.0}},
+        {"matSpV", {15.0, 56.78, 0.0}},
+        {"feedDist", {710, 650, 0}},
+        {"offsetArg", {0, -42, 0}},
+        {"ejectDist", {800, 1234, 0}},
+        {"smartScan", {false, true, false}},
+    };
+    {
+        MainWidget w; // no file: the form as it is, and nothing written
+        for (const auto &f : fields)
+            QVERIFY2(field(w, f.name) == f.values[Form], f.name);
+        QVERIFY(!QFile::exists(config));
+        w.workIndex = 7;
+        for (const auto &f : fields) {
+            QWidget *c = child(w, f.name);
+            QVERIFY(c->metaObject()->userProperty().write(c, f.values[Saved]));
+        }
+        w.saveSettings();
+    }
+    {
+        MainWidget w;
+        for (const auto &f : fields)
+            QVERIFY2(field(w, f.name) == f.values[Saved], f.name);
+        QCOMPARE(w.workIndex, 7);
+        QVERIFY(shown(w, "deviceIP")); // for RJ45, although the start sequence hid it first
+        child<QLineEdit>(w, "deviceIP")->setText(QStringLiteral("10.0.0")); // invalid: not saved
+        w.saveSettings();
+    }
+    const QVariant deviceIP = QSettings(config, QSettings::IniFormat).value("KLOM/deviceIP");
+    QCOMPARE(deviceIP.toString(), QStringLiteral("172.16.4.20"));
+    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n"));
     MainWidget w;
-    // Translated form texts, mode titles 0..5 and texts looked up later.
-    QCOMPARE(w.windowTitle(), QStringLiteral("Torvane 平板切割机"));
-    QCOMPARE(child<QCheckBox>(w, "repeatCut")->text(), QStringLiteral("重复切割"));
-    QCOMPARE(child<QLabel>(w, "stateText")->text(), QStringLiteral("空闲"));
-    QCOMPARE(child<QLabel>(w, "mode")->text(), QStringLiteral("01. 单文件，空白切割。"));
-    QCOMPARE(w.modeNames.at(3), QStringLiteral("04， 单文件，标记点矩阵。"));
-    QCOMPARE(QCoreApplication::translate("MainWidget", "No Paper..."), QStringLiteral("缺纸"));
-    QCOMPARE(QCoreApplication::translate("CutView", "Route Sample"), QStringLiteral("路径示例"));
+    for (const auto &f : fields)
+        QVERIFY2(field(w, f.name) == f.values[CameraOnly], f.name);
+}
 
-    // Texts without an entry stay English.
-    QCOMPARE(child<QPushButton>(w, "startBtn")->text(), QStringLiteral("Start"));
-    QCOMPARE(child<QLabel>(w, "knifeOffmm")->text(), QStringLiteral("mm"));
-    QCOMPARE(w.modeNames.at(6), QStringLiteral("AF. Blank Cut, Single Feed."));
-    QCOMPARE(QCoreApplication::translate("KnifeView", "Knife Nose"), QStringLiteral("Knife Nose"));
+void TestMainWidget::storedChoices()
+{
+    // The mode, and the matrix radio checked (without matrix keys all three
+    // read false, which leaves the form's), with the spacings it shows.
+    const struct { const char *keys; int mode; const char *radio; } rows[] = {
+        {"WorkIndex=11", 11, "matOne"},
+        {"WorkIndex=12", 0, "matOne"}, // past the table
+        {"WorkIndex=-1", 0, "matOne"},
+        {"matOne=false\nmatTwo=true", 0, "matTwo"},
+        {"matOne=true\nmatTwo=true\nmatFour=true", 0, "matFour"}, // the later key wins
+    };
+    for (const auto &row : rows) {
+        QVERIFY(writeConfig(QByteArray("[KLOM]\n") + row.keys + "\n"));
+        MainWidget w;
+        QCOMPARE(w.workIndex, row.mode);
+        QCOMPARE(child<QLabel>(w, "mode")->toolTip(), w.modeTips.at(row.mode));
+        for (const char *name : {"matOne", "matTwo", "matFour"})
+            QCOMPARE(field(w, name).toBool(), !qstrcmp(row.radio, name));
+        QCOMPARE(child(w, "matSpHLB")->isHidden(), !qstrcmp(row.radio, "matOne"));
+        QCOMPARE(child(w, "matSpVmm")->isHidden(), qstrcmp(row.radio, "matFour") != 0);
+        QTest::mouseClick(child(w, "matTwo"), Qt::LeftButton); // horizontal spacing only
+        QVERIFY(!child(w, "matSpH")->isHidden() && child(w, "matSpV")->isHidden());
+    }
+}
+
+void TestMainWidget::fileBesideProgramOrUserConfig()
+{
+    const QString user = dir.filePath(QStringLiteral("user"));
+    QCOMPARE(settingsFileFor(dir.path(), user), config);
+    const QString missing = dir.filePath(QStringLiteral("missing")); // cannot be written
+    QCOMPARE(settingsFileFor(missing, user), user + QStringLiteral("/config.ini"));
 }
 
 QTEST_MAIN(TestMainWidget)
