@@ -14,11 +14,11 @@ constexpr int H = 240;
 
 using Image = std::vector<int>;
 
-// Row-major buffer read; places outside it read as background.
+// Row-major buffer read; places outside the buffer read as background.
 int px(const Image &b, int x, int y)
 {
     const long i = long(y) * W + x;
-    return (i >= 0 && i < W * H) ? b[i] : 0;
+    return (i >= 0 && i < W * H) ? b[size_t(i)] : 0;
 }
 
 Image threshold(const uint8_t *g)
@@ -41,129 +41,111 @@ Image threshold(const uint8_t *g)
     return b;
 }
 
-Image erode(const Image &in)
+// Erosion keeps a pixel whose four neighbours are set; dilation writes 1
+// (not 255) where any of the eight is 255. The frame's edge stays 0.
+Image morph(const Image &in, bool erode)
 {
     Image out(W * H, 0);
     for (int y = 1; y < H - 1; ++y)
         for (int x = 1; x < W - 1; ++x)
-            out[y * W + x] = in[y * W + x] && in[y * W + x - 1] && in[y * W + x + 1]
-                    && in[(y - 1) * W + x] && in[(y + 1) * W + x] ? 255 : 0;
+            if (erode)
+                out[y * W + x] = in[y * W + x] && in[y * W + x - 1] && in[y * W + x + 1]
+                        && in[(y - 1) * W + x] && in[(y + 1) * W + x] ? 255 : 0;
+            else
+                for (int k = 0; k < 9; ++k)
+                    out[y * W + x] |= in[(y + k / 3 - 1) * W + x + k % 3 - 1] == 255;
     return out;
 }
 
-Image dilate(const Image &in)
-{
-    Image out(W * H, 0);
-    for (int y = 1; y < H - 1; ++y)
-        for (int x = 1; x < W - 1; ++x)
-            for (int dy = -1; dy <= 1; ++dy)
-                for (int dx = -1; dx <= 1; ++dx)
-                    if (in[(y + dy) * W + x + dx] == 255)
-                        out[y * W + x] = 1;
-    return out;
-}
-
+// Eight-connected regions in scan order; regions of fewer than 3 pixels and
+// those beyond the table's room are not recorded.
 void label(const Image &b, glyphscan::MarkSearch &out)
 {
     std::vector<bool> seen(W * H, false);
     out.regionCount = 0;
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            if (!b[y * W + x] || seen[y * W + x])
-                continue;
-            int n = 0, minX = x, maxX = x, minY = y, maxY = y;
-            std::queue<std::pair<int, int>> q;
-            q.push({x, y});
-            seen[y * W + x] = true;
-            while (!q.empty()) {
-                auto [px0, py0] = q.front();
-                q.pop();
-                ++n;
-                minX = std::min(minX, px0); maxX = std::max(maxX, px0);
-                minY = std::min(minY, py0); maxY = std::max(maxY, py0);
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx) {
-                        const int nx = px0 + dx, ny = py0 + dy;
-                        if (nx < 0 || ny < 0 || nx >= W || ny >= H)
-                            continue;
-                        if (b[ny * W + nx] && !seen[ny * W + nx]) {
-                            seen[ny * W + nx] = true;
-                            q.push({nx, ny});
-                        }
-                    }
+    for (int start = 0; start < W * H; ++start) {
+        if (!b[start] || seen[start])
+            continue;
+        int n = 0, minX = W, maxX = 0, minY = H, maxY = 0;
+        std::queue<int> q;
+        q.push(start);
+        seen[start] = true;
+        for (; !q.empty(); q.pop()) {
+            const int x = q.front() % W, y = q.front() / W;
+            ++n;
+            minX = std::min(minX, x), maxX = std::max(maxX, x);
+            minY = std::min(minY, y), maxY = std::max(maxY, y);
+            for (int k = 0; k < 9; ++k) {
+                const int nx = x + k % 3 - 1, ny = y + k / 3 - 1;
+                if (nx >= 0 && ny >= 0 && nx < W && ny < H && b[ny * W + nx] && !seen[ny * W + nx]) {
+                    seen[ny * W + nx] = true;
+                    q.push(ny * W + nx);
+                }
             }
-            if (n < 3 || out.regionCount >= glyphscan::kMaxRegions)
-                continue;
-            out.regions[out.regionCount++] = {n - 1, minX, minY, maxX - minX + 1, maxY - minY + 1};
         }
+        if (n >= 3 && out.regionCount < glyphscan::kMaxRegions)
+            out.regions[out.regionCount++] = {n - 1, minX, minY, maxX - minX + 1, maxY - minY + 1};
+    }
 }
 
+// Solid disc: nearly empty 20 x 20 corners of the box, a solid 8 x 8 centre.
 bool disc(const Image &b, const glyphscan::RegionRecord &r)
 {
-    const int cx = r.boxWidth / 2 + r.minX, cy = r.boxHeight / 2 + r.minY;
-    auto count = [&](int x0, int y0) {
+    auto count = [&](int x0, int y0, int side) {
         int n = 0;
-        for (int y = y0; y < y0 + 20; ++y)
-            for (int x = x0; x < x0 + 20; ++x)
+        for (int y = y0; y < y0 + side; ++y)
+            for (int x = x0; x < x0 + side; ++x)
                 n += px(b, x, y) == 255;
         return n;
     };
-    int centre = 0;
-    for (int y = cy - 4; y <= cy + 3; ++y)
-        for (int x = cx - 4; x <= cx + 3; ++x)
-            centre += px(b, x, y) == 255;
     const int rx = r.minX + r.boxWidth - 19, by = r.minY + r.boxHeight - 19;
-    const int c[4] = {count(r.minX, r.minY), count(rx, r.minY), count(r.minX, by), count(rx, by)};
-    for (int v : c)
+    for (int v : {count(r.minX, r.minY, 20), count(rx, r.minY, 20), count(r.minX, by, 20),
+                  count(rx, by, 20)})
         if (v / 400.1 > 0.1)
             return false;
-    return centre > 53;
+    return count(r.boxWidth / 2 + r.minX - 4, r.boxHeight / 2 + r.minY - 4, 8) > 53;
 }
 
+// Circle: the first run of five set pixels from each side of every row and
+// column inside the box lies within 3 pixels of the radius; fewer than 11
+// misses (no run, or off the circle).
 bool circle(const Image &b, const glyphscan::RegionRecord &r)
 {
     const int cx = r.boxWidth / 2 + r.minX, cy = r.boxHeight / 2 + r.minY, r0 = r.boxWidth / 2;
-    std::vector<int> ds;
     int misses = 0;
-    auto hit = [&](int x, int y) { ds.push_back(int(std::sqrt(double((x - cx) * (x - cx) + (y - cy) * (y - cy))))); };
+    auto edge = [&](int fixed, int from, int to, int step, bool alongRow) {
+        for (int v = from; step > 0 ? v <= to : v >= to; v += step) {
+            int sum = 0;
+            for (int k = 0; k < 5; ++k)
+                sum += alongRow ? px(b, v + k * step, fixed) : px(b, fixed, v + k * step);
+            if (sum > 765) {
+                const int dx = (alongRow ? v : fixed) - cx, dy = (alongRow ? fixed : v) - cy;
+                misses += std::abs(int(std::sqrt(double(dx * dx + dy * dy))) - r0) > 3;
+                return;
+            }
+        }
+        ++misses;
+    };
     for (int y = r.minY + 3; y < r.minY + r.boxWidth - 3; ++y) {
-        bool found = false;
-        for (int x = r.minX; x <= r.minX + r.boxWidth && !found; ++x)
-            if (px(b, x, y) + px(b, x + 1, y) + px(b, x + 2, y) + px(b, x + 3, y) + px(b, x + 4, y) > 765)
-                hit(x, y), found = true;
-        misses += !found;
-        found = false;
-        for (int x = r.minX + r.boxWidth; x >= r.minX && !found; --x)
-            if (px(b, x, y) + px(b, x - 1, y) + px(b, x - 2, y) + px(b, x - 3, y) + px(b, x - 4, y) > 765)
-                hit(x, y), found = true;
-        misses += !found;
+        edge(y, r.minX, r.minX + r.boxWidth, 1, true);
+        edge(y, r.minX + r.boxWidth, r.minX, -1, true);
     }
     for (int x = r.minX + 3; x < r.minX + r.boxWidth - 3; ++x) {
-        bool found = false;
-        for (int y = r.minY; y <= r.minY + r.boxHeight && !found; ++y)
-            if (px(b, x, y) + px(b, x, y + 1) + px(b, x, y + 2) + px(b, x, y + 3) + px(b, x, y + 4) > 765)
-                hit(x, y), found = true;
-        misses += !found;
-        found = false;
-        for (int y = r.minY + r.boxHeight; y >= r.minY && !found; --y)
-            if (px(b, x, y) + px(b, x, y - 1) + px(b, x, y - 2) + px(b, x, y - 3) + px(b, x, y - 4) > 765)
-                hit(x, y), found = true;
-        misses += !found;
+        edge(x, r.minY, r.minY + r.boxHeight, 1, false);
+        edge(x, r.minY + r.boxHeight, r.minY, -1, false);
     }
-    for (int d : ds)
-        misses += std::abs(d - r0) > 3;
     return misses < 11;
 }
 
 bool accepts(const Image &b, const glyphscan::RegionRecord &r, int shape, float size, int &illegal)
 {
     const int w = r.boxWidth + 1, h = r.boxHeight + 1;
-    if (shape == 1)
+    if (shape == 1) {
+        const double skew = std::fabs(1 - double(r.boxWidth) / r.boxHeight);
         return 1500 <= r.area && r.area <= 4000 && 6 <= std::abs(w - h) && std::abs(w - h) <= 30
-            && r.area / (w * h + 0.1) >= 0.6
-            && 0.15 <= std::fabs(1 - double(r.boxWidth) / r.boxHeight)
-            && std::fabs(1 - double(r.boxWidth) / r.boxHeight) <= 0.35
+            && r.area / (w * h + 0.1) >= 0.6 && 0.15 <= skew && skew <= 0.35
             && r.area / double(r.boxWidth * r.boxHeight) >= 0.7;
+    }
     if (shape == 2) {
         const float lo = (size - 1) * 20, hi = (size + 1) * 20;
         return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi && 1000 <= r.area
@@ -186,14 +168,14 @@ void searchMark(const uint8_t *half, int32_t shape, float size, glyphscan::MarkS
 {
     out.result = {};
     out.illegalShapeRegions = 0;
-    Image b = erode(dilate(erode(erode(threshold(half)))));
+    Image b = morph(morph(morph(morph(threshold(half), true), true), false), true);
     label(b, out);
+    // Regions under 600 pixels are wiped from the image before any shape test.
     for (int i = 0; i < out.regionCount; ++i) {
         const auto &r = out.regions[i];
-        if (r.area < 600)
-            for (int y = r.minY; y < r.minY + r.boxHeight; ++y)
-                for (int x = r.minX; x < r.minX + r.boxWidth; ++x)
-                    b[y * W + x] = 0;
+        for (int y = r.minY; r.area < 600 && y < r.minY + r.boxHeight; ++y)
+            for (int x = r.minX; x < r.minX + r.boxWidth; ++x)
+                b[y * W + x] = 0;
     }
     for (int i = 0; i < out.regionCount; ++i) {
         const auto &r = out.regions[i];

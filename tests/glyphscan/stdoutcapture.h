@@ -17,10 +17,9 @@ inline std::string captureStdout(const std::function<void()> &run)
     std::fflush(stdout);
     dup2(saved, fileno(stdout));
     close(saved);
-    std::string out;
+    std::string out(4096, '\0');
     std::rewind(sink);
-    for (int c; (c = std::fgetc(sink)) != EOF;)
-        out.push_back(static_cast<char>(c));
+    out.resize(std::fread(&out[0], 1, out.size(), sink));
     std::fclose(sink);
     return out;
 }
