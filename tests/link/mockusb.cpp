@@ -7,6 +7,15 @@
 #include <termios.h>
 #include <unistd.h>
 
+// A NULL-terminated list of the texts, as umockdev takes them.
+static QVector<gchar *> argv(const QList<QByteArray> &texts)
+{
+    QVector<gchar *> list;
+    for (const QByteArray &text : texts)
+        list << const_cast<gchar *>(text.constData());
+    return list << nullptr;
+}
+
 MockUsb::MockUsb() : m_bed(umockdev_testbed_new())
 {
     gchar *root = umockdev_testbed_get_root_dir(m_bed);
@@ -27,17 +36,9 @@ bool MockUsb::inMockEnvironment()
 QByteArray MockUsb::add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
                         const QList<QByteArray> &attributes, const QList<QByteArray> &properties)
 {
-    QVector<gchar *> attrs;
-    for (const QByteArray &a : attributes)
-        attrs << const_cast<gchar *>(a.constData());
-    attrs << nullptr;
-    QVector<gchar *> props;
-    for (const QByteArray &p : properties)
-        props << const_cast<gchar *>(p.constData());
-    props << nullptr;
     gchar *path = umockdev_testbed_add_devicev(m_bed, subsystem, name.constData(),
-                                               parent.isEmpty() ? nullptr : parent.constData(), attrs.data(),
-                                               props.data());
+                                               parent.isEmpty() ? nullptr : parent.constData(),
+                                               argv(attributes).data(), argv(properties).data());
     const QByteArray result(path);
     g_free(path);
     return result;
@@ -56,26 +57,20 @@ MockUsbDevice MockUsb::plug(const QString &port, const QString &lp, int minor, c
     // The node exists before the device is announced, as with udev.
     const QString dir = QString::fromUtf8(m_root) + QStringLiteral("/dev/usb");
     QDir().mkpath(dir);
-    const QString node = dir + QLatin1Char('/') + lp;
-    QFile::remove(node);
-    QFile::link(nodeTarget, node);
-    const QByteArray devName = "/dev/usb/" + lp.toUtf8();
-    d.lp = add("usbmisc", lp.toUtf8(), d.iface, {"dev", "180:" + QByteArray::number(minor)},
-               {"DEVNAME", devName, "MAJOR", "180", "MINOR", QByteArray::number(minor)});
+    QFile::remove(dir + QLatin1Char('/') + lp);
+    QFile::link(nodeTarget, dir + QLatin1Char('/') + lp);
+    const QByteArray minorText = QByteArray::number(minor);
+    d.lp = add("usbmisc", lp.toUtf8(), d.iface, {"dev", "180:" + minorText},
+               {"DEVNAME", "/dev/usb/" + lp.toUtf8(), "MAJOR", "180", "MINOR", minorText});
     return d;
-}
-
-void MockUsb::remove(const QByteArray &path)
-{
-    umockdev_testbed_uevent(m_bed, path.constData(), "remove");
-    umockdev_testbed_remove_device(m_bed, path.constData());
 }
 
 void MockUsb::unplug(const MockUsbDevice &device)
 {
-    remove(device.lp);
-    remove(device.iface);
-    remove(device.usb);
+    for (const QByteArray &path : {device.lp, device.iface, device.usb}) {
+        umockdev_testbed_uevent(m_bed, path.constData(), "remove");
+        umockdev_testbed_remove_device(m_bed, path.constData());
+    }
 }
 
 RawPty::RawPty()

@@ -39,7 +39,6 @@ public:
 private:
     QByteArray add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
                    const QList<QByteArray> &attributes, const QList<QByteArray> &properties);
-    void remove(const QByteArray &path);
 
     UMockdevTestbed *m_bed;
     QByteArray m_root;

@@ -1,62 +1,46 @@
+// The link's text helpers: the address check and the parsing of the
+// cutter's position and mark replies. delayMs is exercised by every job test.
+#include "cutterprotocol.h"
 #include "linkhelpers.h"
 
 #include <QtTest>
+
+using namespace CutterProtocol;
 
 class TestLinkHelpers : public QObject
 {
     Q_OBJECT
 private slots:
-    void validIp_data();
     void validIp();
-    void delayZeroReturnsAtOnce();
-    void delayWaitsAndHandlesEvents();
+    void parsesReplies();
 };
-
-void TestLinkHelpers::validIp_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("plain") << "192.168.0.100" << true;
-    QTest::newRow("zeros") << "0.0.0.0" << true;
-    QTest::newRow("max") << "255.255.255.255" << true;
-    QTest::newRow("leading zeros") << "010.001.000.099" << true;
-    QTest::newRow("256") << "192.168.0.256" << false;
-    QTest::newRow("five numbers") << "1.2.3.4.5" << false;
-    QTest::newRow("three numbers") << "1.2.3" << false;
-    QTest::newRow("empty part") << "1..3.4" << false;
-    QTest::newRow("leading blank") << " 1.2.3.4" << false;
-    QTest::newRow("trailing newline") << "1.2.3.4\n" << false;
-    QTest::newRow("trailing semicolon") << "192.168.137.137;" << false;
-    QTest::newRow("four digits") << "1.2.3.0004" << false;
-    QTest::newRow("host name") << "cutter.local" << false;
-    QTest::newRow("empty") << "" << false;
-}
 
 void TestLinkHelpers::validIp()
 {
-    QFETCH(QString, text);
-    QFETCH(bool, valid);
-    QCOMPARE(isValidIp(text), valid);
+    for (const char *valid : {"192.168.0.100", "255.255.255.255", "010.001.000.099"})
+        QVERIFY2(isValidIp(valid), valid);
+    for (const char *invalid : {"192.168.0.256", "1.2.3.4.5", "1..3.4", "1.2.3.4\n", "1.2.3.0004",
+                                "cutter.local", ""})
+        QVERIFY2(!isValidIp(invalid), invalid);
 }
 
-void TestLinkHelpers::delayZeroReturnsAtOnce()
+void TestLinkHelpers::parsesReplies()
 {
-    QElapsedTimer t;
-    t.start();
-    delayMs(0);
-    delayMs(-5);
-    QVERIFY(t.elapsed() < 50);
-}
-
-void TestLinkHelpers::delayWaitsAndHandlesEvents()
-{
-    bool fired = false;
-    QTimer::singleShot(100, this, [&] { fired = true; });
-    QElapsedTimer t;
-    t.start();
-    delayMs(300);
-    QVERIFY(t.elapsed() >= 300);
-    QVERIFY(fired); // an event that arrived during the pause was handled
+    const struct { const char *reply; int x, y; } positions[] = {
+        {"1200,-35;", 1200, -35}, {"7,8", 7, 8}, {"5,1;2;", 5, 12}, {"1200;", 0, 0}, {"", 0, 0}};
+    for (const auto &p : positions) {
+        const Position got = parsePosition(p.reply);
+        QVERIFY2(got.x == p.x && got.y == p.y, p.reply);
+    }
+    const struct { const char *reply; int count; double a, b, c; } marks[] = {
+        {"X=12.5,Y=-3.25,D=0.8;", 3, 12.5, -3.25, 0.8}, {"12.5,3;", 1, 12.5, 0, 0},
+        {"1,2,3", 2, 1, 2, 0}, {"1,2,3;4,5;", 3, 1, 2, 3}, {"NOMARK;", 0, 0, 0, 0}};
+    for (const auto &m : marks) {
+        const MarkReading got = parseMark(m.reply);
+        QVERIFY2(got.count == m.count && got.values[0] == m.a && got.values[1] == m.b
+                     && got.values[2] == m.c,
+                 m.reply);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestLinkHelpers)

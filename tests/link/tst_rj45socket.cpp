@@ -1,177 +1,90 @@
-// The network link against the simulated cutter on loopback.
+// The network link against the simulated cutter on loopback, and the
+// simulator's own outputs (transcript, rendered sheet).
+// Reconnecting and giving up on a silent cutter are covered by the job tests.
 #include "linkhelpers.h"
 #include "rj45socket.h"
 #include "simserver.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestRj45Socket : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void connectHostRejectsBadAddresses_data();
-    void connectHostRejectsBadAddresses();
-    void waitFreeAcceptsOnlyExactFree_data();
-    void waitFreeAcceptsOnlyExactFree();
-    void connectHostAgainReconnects();
-    void replyArrivingBeforeReadIsKept();
-    void splitReplyIsNotAssembled();
-    void sendReconnectsAfterCutterClosed();
-    void pollSurvivesCutterGoneAndBack();
-    void silentCutterIsAbandonedByStop();
+    void eachReadTakesOneReplyAsItCame();
     void secondExchangeDuringWaitIsRefused();
-
-private:
-    int polls() const;
-    std::unique_ptr<CutterSimServer> sim;
-    std::unique_ptr<RJ45Socket> link;
+    void simulatorLogsAndRenders();
 };
 
-void TestRj45Socket::init()
+// The simulated cutter on a free loopback port and the link connected to it.
+struct NetRig
 {
-    SimConfig config;
-    config.busyMs = 0;
-    sim = std::make_unique<CutterSimServer>(config);
-    QVERIFY(sim->listen(QHostAddress::LocalHost, 0));
-    link = std::make_unique<RJ45Socket>(nullptr, sim->serverPort());
-    QVERIFY(link->connectHost(QStringLiteral("127.0.0.1")));
-}
+    CutterSimServer sim;
+    RJ45Socket link{nullptr, sim.listen(QHostAddress::LocalHost, 0) ? sim.serverPort() : quint16(0)};
+    bool connected = link.connectHost(QStringLiteral("127.0.0.1"));
+};
 
-void TestRj45Socket::cleanup()
+// One read takes what has arrived since the send, as it came: never split
+// replies joined, nor two replies in one read taken for one.
+void TestRj45Socket::eachReadTakesOneReplyAsItCame()
 {
-    link.reset();
-    sim.reset();
-}
+    NetRig rig;
+    QVERIFY(rig.connected);
+    rig.sim.cutter().config().scriptedReplies = QStringList{QStringLiteral("FREE;FREE;")};
+    QCOMPARE(rig.link.waitFree(), WaitOutcome::Done);
+    QCOMPARE(rig.sim.cutter().instructions().count(QStringLiteral("CMD:10")), 2);
 
-int TestRj45Socket::polls() const
-{
-    return int(sim->cutter().instructions().count(QStringLiteral("CMD:10")));
-}
-
-void TestRj45Socket::connectHostRejectsBadAddresses_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::newRow("256") << "192.168.0.256";
-    QTest::newRow("host name") << "localhost";
-}
-
-void TestRj45Socket::connectHostRejectsBadAddresses()
-{
-    QFETCH(QString, address);
-    QVERIFY(!link->connectHost(address));
-    QCOMPARE(link->ip(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(link->state(), QAbstractSocket::ConnectedState); // the socket was not touched
-}
-
-void TestRj45Socket::waitFreeAcceptsOnlyExactFree_data()
-{
-    QTest::addColumn<QString>("first");
-    QTest::newRow("no semicolon") << "FREE";
-    QTest::newRow("lower case") << "free;";
-    QTest::newRow("two replies in one read") << "FREE;FREE;";
-    QTest::newRow("busy") << "BUSY;";
-}
-
-void TestRj45Socket::waitFreeAcceptsOnlyExactFree()
-{
-    QFETCH(QString, first);
-    sim->cutter().config().scriptedReplies = QStringList{first};
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(link->waitFree(), WaitOutcome::Done);
-    QCOMPARE(polls(), 2); // the first reply was not taken for idle
-    QVERIFY(clock.elapsed() >= 2 * CutterLink::kPollPauseMs);
-}
-
-void TestRj45Socket::connectHostAgainReconnects()
-{
-    QVERIFY(link->connectHost(QStringLiteral("127.0.0.1")));
-    QTRY_COMPARE(sim->connectionCount(), 2);
-    link->sendCmd(QStringLiteral("CMD:108;"));
-    QCOMPARE(link->readReply(), QStringLiteral("PAPEROK;"));
-}
-
-void TestRj45Socket::replyArrivingBeforeReadIsKept()
-{
-    QVERIFY(link->sendCmd(QStringLiteral("SP2;PU1200,-35;")));
-    QVERIFY(link->sendCmd(QStringLiteral("CMD:203;")));
+    QVERIFY(rig.link.sendCmd(QStringLiteral("SP2;PU1200,-35;CMD:203;")));
     delayMs(200); // the reply arrives now, before anyone reads
-    QCOMPARE(link->readReply(), QStringLiteral("1200,-35;"));
-    QCOMPARE(link->readReply(), QStringLiteral("1200,-35;")); // reading does not clear it
-}
+    QCOMPARE(rig.link.readReply(), QStringLiteral("1200,-35;"));
+    QCOMPARE(rig.link.readReply(), QStringLiteral("1200,-35;")); // reading does not clear it
 
-void TestRj45Socket::splitReplyIsNotAssembled()
-{
-    sim->faults().splitReplies = true;
-    link->sendCmd(QStringLiteral("CMD:108;"));
-    QCOMPARE(link->readReply(), QStringLiteral("PAPE"));
+    rig.sim.faults().splitReplies = true;
+    rig.link.sendCmd(QStringLiteral("CMD:108;"));
+    QCOMPARE(rig.link.readReply(), QStringLiteral("PAPE"));
     delayMs(CutterSimServer::kSplitGapMs + 100);
-    QCOMPARE(link->readReply(), QStringLiteral("ROK;")); // the second part replaced the first
+    QCOMPARE(rig.link.readReply(), QStringLiteral("ROK;")); // the second part replaced the first
 }
 
-void TestRj45Socket::sendReconnectsAfterCutterClosed()
-{
-    sim->faults().dropAfter = 1;
-    link->sendCmd(QStringLiteral("CMD:202;"));
-    QCOMPARE(link->readReply(), QStringLiteral("OK;"));
-    QTRY_COMPARE(link->state(), QAbstractSocket::UnconnectedState);
-    QVERIFY(link->sendCmd(QStringLiteral("CMD:108;")));
-    QCOMPARE(link->readReply(), QStringLiteral("PAPEROK;"));
-    QCOMPARE(sim->connectionCount(), 2);
-}
-
-void TestRj45Socket::pollSurvivesCutterGoneAndBack()
-{
-    const quint16 port = sim->serverPort();
-    QList<bool> waiting;
-    link->setWaitingHook([&](bool w) { waiting << w; });
-    sim->stopListening();
-    QTimer::singleShot(1500, sim.get(), [&] { QVERIFY(sim->listen(QHostAddress::LocalHost, port)); });
-    QCOMPARE(link->waitFree(), WaitOutcome::Done);
-    QVERIFY(waiting.count(true) >= 2); // every failed attempt told the caller
-    QCOMPARE(waiting.last(), false);   // and the answer cleared it
-}
-
-void TestRj45Socket::silentCutterIsAbandonedByStop()
-{
-    sim->faults().silent = true;
-    bool stop = false;
-    link->setStopCondition([&] { return stop; });
-    QTimer::singleShot(300, this, [&] { stop = true; });
-    QElapsedTimer clock;
-    clock.start();
-    link->sendCmd(QStringLiteral("CMD:203;"));
-    QCOMPARE(link->readReply(), QString());
-    QVERIFY(link->abandoned());
-    QVERIFY(clock.elapsed() < 2000);
-
-    stop = false;
-    QTimer::singleShot(1200, this, [&] { stop = true; });
-    QCOMPARE(link->waitFree(), WaitOutcome::Stopped);
-    QVERIFY(link->abandoned());
-
-    stop = false;
-    sim->faults().silent = false;
-    QCOMPARE(link->waitFree(), WaitOutcome::Done);
-    QVERIFY(!link->abandoned());
-}
-
+// An exchange started from an event during a wait is refused, not nested.
 void TestRj45Socket::secondExchangeDuringWaitIsRefused()
 {
-    sim->faults().silent = true;
+    NetRig rig;
+    QVERIFY(rig.connected);
+    rig.sim.faults().silent = true;
     bool stop = false;
     bool nestedSent = true;
-    link->setStopCondition([&] { return stop; });
-    QTimer::singleShot(100, this, [&] {
-        nestedSent = link->sendCmd(QStringLiteral("CMD:5;"));
+    rig.link.setStopCondition([&] { return stop; });
+    QTimer::singleShot(300, this, [&] {
+        nestedSent = rig.link.sendCmd(QStringLiteral("CMD:5;"));
         stop = true;
     });
-    link->sendCmd(QStringLiteral("CMD:203;"));
-    link->readReply();
+    rig.link.sendCmd(QStringLiteral("CMD:203;"));
+    QCOMPARE(rig.link.readReply(), QString());
+    QVERIFY(rig.link.abandoned());
     QVERIFY(!nestedSent);
-    QVERIFY(!sim->cutter().instructions().contains(QStringLiteral("CMD:5")));
+    QVERIFY(!rig.sim.cutter().instructions().contains(QStringLiteral("CMD:5")));
+}
+
+void TestRj45Socket::simulatorLogsAndRenders()
+{
+    NetRig rig;
+    QVERIFY(rig.connected);
+    QTemporaryDir dir;
+    QVERIFY(rig.sim.setTranscript(dir.filePath("log.txt")));
+    rig.sim.setRenderDir(dir.path());
+    rig.link.sendCmd(QStringLiteral("MD0,0,2000,1000,3;SP1;PU0,500;PD2000,500;SP2;PU1000,0;PD1000,1000;!PG;"));
+    QCOMPARE(rig.link.readReply(), QStringLiteral("MD_OK;"));
+
+    QFile log(dir.filePath("log.txt"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains(" tx MD_OK;\n")); // "<ms> rx|tx <bytes>" per transfer
+    // 4 px per mm plus an 8 px margin: the crease runs along y = 500 units, the cut along x = 1000.
+    const QImage sheet(dir.filePath("sheet-001.png"));
+    QCOMPARE(sheet.pixel(8 + 25, 8 + 50), QColor(Qt::black).rgb());
+    QCOMPARE(sheet.pixel(8 + 100, 8 + 80), QColor(Qt::blue).rgb());
+    QCOMPARE(sheet.pixel(8 + 30, 8 + 80), QColor(Qt::white).rgb());
 }
 
 QTEST_GUILESS_MAIN(TestRj45Socket)
