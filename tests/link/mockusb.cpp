@@ -44,12 +44,14 @@ QByteArray MockUsb::add(const char *subsystem, const QByteArray &name, const QBy
     return result;
 }
 
-MockUsbDevice MockUsb::plug(const QString &port, const QString &lp, int minor, const QString &nodeTarget,
-                            const char *vendor, const char *product, const char *ifnum)
+MockUsbDevice MockUsb::plug(const QString &port, const QString &lp, int minor,
+                            const QString &nodeTarget, const char *vendor, const char *product,
+                            const char *ifnum)
 {
     MockUsbDevice d;
     const QByteArray portName = port.toUtf8();
-    d.usb = add("usb", portName, QByteArray(), {"idVendor", vendor, "idProduct", product, "serial", "SN-" + portName},
+    d.usb = add("usb", portName, QByteArray(),
+                {"idVendor", vendor, "idProduct", product, "serial", "SN-" + portName},
                 {"DEVTYPE", "usb_device"});
     d.iface = add("usb", portName + ":1." + QByteArray::number(QByteArray(ifnum).toInt()), d.usb,
                   {"bInterfaceNumber", ifnum, "bInterfaceClass", "07", "bInterfaceProtocol", "02"},

@@ -31,8 +31,9 @@ public:
     // Adds a USB device "port" (e.g. "1-2") with interface "port:1.<ifnum>"
     // and the usbmisc node /dev/usb/<lp> backed by nodeTarget (a pty slave path;
     // a path that does not exist gives a node that cannot be opened).
-    MockUsbDevice plug(const QString &port, const QString &lp, int minor, const QString &nodeTarget,
-                       const char *vendor = "0483", const char *product = "5710", const char *ifnum = "00");
+    MockUsbDevice plug(const QString &port, const QString &lp, int minor,
+                       const QString &nodeTarget, const char *vendor = "0483",
+                       const char *product = "5710", const char *ifnum = "00");
     // Sends "remove" and removes the devices, leaf first.
     void unplug(const MockUsbDevice &device);
 

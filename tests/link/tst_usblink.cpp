@@ -50,9 +50,7 @@ void TestUsbLink::listsOnlyOpenableCutterInterfaces()
     bed->plug("1-5", "lp3", 3, d.slavePath, "0483", "5710", "01");
     bed->plug("1-6", "lp4", 4, QStringLiteral("/nonexistent/pts"));
     bed->plug("2-1", "lp5", 5, e.slavePath);
-
-    UsbOperate usb;
-    QCOMPARE(usb.listDevices(), (QStringList{"1-2:1.0", "2-1:1.0"}));
+    QCOMPARE(UsbOperate().listDevices(), (QStringList{"1-2:1.0", "2-1:1.0"}));
 }
 
 // One read is one transfer of at most 64 bytes, cut at a NUL; Latin-1.
@@ -97,7 +95,7 @@ void TestUsbLink::stopAbandonsWriteNotTaken()
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
     QTimer::singleShot(300, this, [&] { stop = true; });
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // not a megabyte of "Send:"
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // no 1 MB "Send:"
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
     QLoggingCategory::setFilterRules(QString());
     QVERIFY(!sent);
@@ -123,8 +121,8 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     usb.setDevice("1-2:1.0");
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
-    MockUsbDevice addedDevice;
-    QTimer::singleShot(100, this, [&] { addedDevice = bed->plug("1-4", "lp2", 2, added.slavePath); });
+    MockUsbDevice plugged;
+    QTimer::singleShot(100, this, [&] { plugged = bed->plug("1-4", "lp2", 2, added.slavePath); });
     QTimer::singleShot(800, this, [&] { stop = true; });
     usb.readReply(); // the refresh runs while this read holds the job's cutter open
     QCOMPARE(device.count(), 3);
@@ -132,7 +130,7 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
 
     // Two adjacent entries go in one refresh.
     bed->unplug(otherDevice);
-    bed->unplug(addedDevice);
+    bed->unplug(plugged);
     QTRY_COMPARE(device.count(), 1);
     QCOMPARE(device.itemText(0), QStringLiteral("1-2:1.0"));
 }
