@@ -1,0 +1,320 @@
+// The views and the main window's preview: zoom, pan and resize arithmetic,
+// the picture, the batched drawing against one drawLine per segment, the
+// preview source against the plot reader, the camera view's picture, and the
+// window's option slots and plot file field.
+#include "camview.h"
+#include "cutview.h"
+#include "knifeview.h"
+#include "lineview.h"
+#include "mainwidget.h"
+#include "mylineedit.h"
+#include "preview.h"
+#include "segmentbysegment.h"
+
+#include <QMimeData>
+#include <QtTest>
+#include <QtWidgets>
+
+#include <random>
+
+// Two creases and two cut paths, the first of them closed.
+static const QByteArray boxPlot = "MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\n"
+                                  "PU1400,400;PD1400,2600;\nSP2;\n"
+                                  "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n"
+                                  "PU2600,1400;PD3000,1600;\n!PG;\n";
+
+class TestViews : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup() { delete view; }
+    void wheelZoomsAndDragPans();
+    void pictureFollowsPensAndEveryChangeOfPaths();
+    void batchedMatchesSegmentBySegment();
+    void sourceReadsAsThePlotReader();
+    void cameraFrameReplacedOnlyWhenItDecodes();
+    void windowPreviewTransportAndDrop();
+
+private:
+    void wheel(QPoint pos, int delta)
+    {
+        QWheelEvent e(pos, view->mapToGlobal(pos), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &e);
+    }
+    void mouse(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held)
+    {
+        QMouseEvent e(type, pos, view->mapToGlobal(pos), button, held, Qt::NoModifier);
+        QApplication::sendEvent(view, &e);
+    }
+    QRgb pixel(int x, int y) { return view->grab().toImage().pixel(x, y); }
+
+    LineView *view = nullptr;
+    QTemporaryDir dir;
+    const QString plot = dir.filePath(QStringLiteral("box.plt"));
+};
+
+void TestViews::initTestCase()
+{
+    MainWidget::setSettingsPathOverride(dir.filePath(QStringLiteral("config.ini")));
+    QFile f(plot);
+    QVERIFY(f.open(QIODevice::WriteOnly) && f.write(boxPlot) == boxPlot.size());
+}
+
+void TestViews::init()
+{
+    view = new LineView;
+    view->resize(400, 300);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+}
+
+void TestViews::wheelZoomsAndDragPans()
+{
+    QCOMPARE(view->offsetY, 300 / 0.01 - 8000); // placed by the resize on show
+    // Out at the start (refused), in three steps at a corner, in and out at an
+    // odd pixel, and a zero delta (the end of a touchpad scroll) that zooms
+    // neither way: the plot point under the cursor stays there, and the next
+    // drag starts from it.
+    const QList<QPair<QPoint, int>> steps = {{{200, 150}, -120}, {{3, 297}, 120}, {{3, 297}, 120},
+        {{3, 297}, 120}, {{137, 61}, 120}, {{137, 61}, -120}, {{137, 61}, 0}};
+    const auto plotAt = [&](QPoint p) {
+        return QPointF(p) / view->scale - QPointF(view->offsetX, view->offsetY);
+    };
+    for (const auto &[cursor, delta] : steps) {
+        const QPointF before = plotAt(cursor);
+        wheel(cursor, delta);
+        const QPointF moved = plotAt(cursor) - before;
+        QVERIFY(qAbs(moved.x()) <= 1.0 && qAbs(moved.y()) <= 1.0);
+        QCOMPARE(QPoint(view->anchorX, view->anchorY), QPoint(view->offsetX, view->offsetY));
+    }
+    QVERIFY(qFuzzyCompare(view->scale, 0.025));
+    for (int i = 0; i < 5; ++i) // never below the start, however the steps round
+        wheel(QPoint(200, 150), -120);
+    QVERIFY(qFuzzyCompare(view->scale, 0.01));
+
+    // While the left button is held (a drag) the wheel does nothing.
+    mouse(QEvent::MouseButtonPress, QPoint(50, 60), Qt::LeftButton, Qt::LeftButton);
+    wheel(QPoint(50, 60), 120);
+    QVERIFY(qFuzzyCompare(view->scale, 0.01));
+    mouse(QEvent::MouseButtonRelease, QPoint(50, 60), Qt::LeftButton, Qt::NoButton);
+    wheel(QPoint(50, 60), 120);
+    QVERIFY(qFuzzyCompare(view->scale, 0.015)); // a pixel is 66.67 units
+
+    // A drag pans from where it began.
+    const QPoint start(view->offsetX, view->offsetY);
+    const auto offset = [&] { return QPoint(view->offsetX, view->offsetY) - start; };
+    mouse(QEvent::MouseButtonPress, QPoint(100, 100), Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, QPoint(130, 99), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(offset(), QPoint(2000, -67));
+    mouse(QEvent::MouseMove, QPoint(101, 130), Qt::NoButton, Qt::LeftButton);
+    QCOMPARE(offset(), QPoint(67, 2000)); // from the press, not the last move
+    // Released far outside: the offset of the last move is kept.
+    mouse(QEvent::MouseButtonRelease, QPoint(-80, 900), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(QPoint(view->anchorX, view->anchorY) - start, QPoint(67, 2000));
+
+    view->resize(500, 401); // pan reset, zoom kept; 401 / 0.015 = 26733.3 truncated
+    QCOMPARE(view->scale, 0.015);
+    QCOMPARE(QList<int>({view->offsetX, view->anchorX, view->offsetY, view->anchorY}),
+             QList<int>({6000, 6000, 26733 - 8000, 26733 - 8000}));
+}
+
+void TestViews::pictureFollowsPensAndEveryChangeOfPaths()
+{
+    QVERIFY(pixel(200, 150) != qRgb(255, 255, 255)); // the bed picture at the starting offset
+    // Plot x 60000..90000 is pixels 10..310 and y -20050 the middle of pixel
+    // row 150, far from the bed picture.
+    view->offsetX = -59000, view->offsetY = -5000;
+    PlotPath path;
+    path.pen = 2;
+    path.segments = {QLineF(60000, -20050, 75000, -20050), QLineF(75000, -20050, 90000, -20050)};
+    view->paths = {path};
+    QCOMPARE(pixel(150, 150), qRgb(0, 0, 255));
+    // The view keeps its batches between paints; whatever is done to `paths`
+    // shows at the next repaint.
+    view->paths[0].pen = 3;
+    QCOMPARE(pixel(150, 150), qRgb(255, 0, 0));
+    view->paths[0].segments[1].translate(0, -1000); // ten pixels lower
+    QVERIFY(pixel(200, 150) == qRgb(255, 255, 255) && pixel(200, 160) == qRgb(255, 0, 0));
+    path.pen = 5; // any other pen is black; a line type dashes it
+    path.lineType = 2;
+    view->paths = {path};
+    const QImage dashed = view->grab().toImage();
+    int black = 0;
+    for (int x = 20; x < 300; ++x)
+        black += dashed.pixel(x, 150) == qRgb(0, 0, 0);
+    QVERIFY(black > 100 && black < 240);
+    view->paths.clear();
+    QCOMPARE(pixel(150, 150), qRgb(255, 255, 255));
+}
+
+static PlotPathList randomPaths(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> pen(0, 4), type(0, 3), length(1, 12);
+    std::uniform_real_distribution<double> start(-2000, 32000), step(-1500, 1500);
+    PlotPathList paths;
+    for (int i = 0; i < 400; ++i) {
+        PlotPath path;
+        path.pen = pen(rng);
+        path.lineType = type(rng) == 3 ? 1 : 0;
+        QPointF p(start(rng), -start(rng) * 0.6);
+        for (int n = i % 37 ? length(rng) : 0; n > 0; --n) { // some paths without segments
+            const QPointF q = p + QPointF(step(rng), step(rng));
+            path.segments.append(QLineF(p, q));
+            p = q;
+        }
+        for (int k = i % 50 ? 1 : 20; k > 0; --k) // and runs of one pen
+            paths.append(path);
+    }
+    return paths << PlotPath();
+}
+
+void TestViews::batchedMatchesSegmentBySegment()
+{
+    const PlotPathList paths = randomPaths(7);
+    QImage blank(400, 300, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    // The start, zoomed in, close up, and the scale a zoom in and out leaves.
+    const QList<QPair<double, QPointF>> views = {{0.01, {6000, 22000}}, {0.035, {-3000, 9000}},
+        {0.2, {-9123, -10345}}, {0.01 + 0.005 - 0.005, {2001, 30001}}};
+    for (const auto &[scale, offset] : views) {
+        QImage images[2] = {blank, blank};
+        for (QImage &image : images) {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.scale(scale, scale);
+            painter.translate(offset);
+            const auto draw = &image == images ? drawPlotPaths : drawPlotPathsSegmentBySegment;
+            draw(painter, paths, scale);
+        }
+        QVERIFY(images[0] != blank && images[0] == images[1]); // drawn, and the same
+    }
+    // A plot file may hold coordinates beyond the int range: clamped, so that
+    // negating y cannot overflow either.
+    PlotPath far;
+    far.segments = {QLineF(0, 0, 4e12, -9e18), QLineF(-1e300, 5, 0, 0)};
+    QCOMPARE(penRuns({far}).at(0).lines,
+             QVector<QLine>({QLine(0, 0, INT_MAX, INT_MAX), QLine(-INT_MAX, -5, 0, 0)}));
+}
+
+// The source keeps the last file's parse and compares bytes, not text; at
+// every refresh it must show what the plot reader makes of the file.
+void TestViews::sourceReadsAsThePlotReader()
+{
+    const auto edit = [](const char *from, const char *to) {
+        return QByteArray(boxPlot).replace(from, to);
+    };
+    const QByteArray crlf = edit("\n", "\r\n");
+    const QByteArray foreign = edit("SP2;", "\xc3\xa9\xff\xe2\x82SP2;PU0,0;PD50,50;");
+    const QByteArrayList files = {crlf, boxPlot, edit("PU400,1000", "PU500,1000"), boxPlot, crlf,
+                                  edit("PD3600,400", "PD36\r00,400"), foreign, boxPlot,
+                                  foreign, "", boxPlot};
+    const QString file = dir.filePath(QStringLiteral("sheet.plt"));
+    const PltSolve solve;
+    PreviewSource source;
+    const RouteOptions route{true}; // knife offset on
+    for (const QByteArray &bytes : files) {
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        QCOMPARE(out.write(bytes), bytes.size());
+        const QStringList sections = solve.splitSections(solve.readPlotFile(file));
+        const PlotPathList expected = solve.parsePaths(sections.at(1))
+            + solve.compensateKnife(solve.parsePaths(sections.at(2)), route.knifeOffsetMm * 40, 0);
+        QCOMPARE(source.paths(solve, file, false, route, 40), expected);
+    }
+    // Gone after it was shown, a folder, or no file named: nothing.
+    QVERIFY(QFile::remove(file));
+    for (const QString &path : {file, dir.path(), QString()})
+        QVERIFY(source.paths(solve, path, false, route, 40).isEmpty());
+}
+
+void TestViews::cameraFrameReplacedOnlyWhenItDecodes()
+{
+    QImage white(320, 240, QImage::Format_RGB32);
+    white.fill(Qt::white);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && white.save(&buffer, "JPG"));
+    CamView cam;
+    // A frame cut short does not decode: the last good picture stays.
+    for (const int size : {int(jpeg.size()), 40}) {
+        cam.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), size);
+        QCOMPARE(cam.frame.size(), white.size());
+        QVERIFY(qGray(cam.frame.pixel(160, 120)) > 240);
+    }
+    cam.resetImage(); // black, in the one size recognition takes
+    QCOMPARE(cam.frame.size(), QSize(640, 480));
+    QCOMPARE(cam.frame.pixel(320, 240), qRgb(0, 0, 0));
+}
+
+void TestViews::windowPreviewTransportAndDrop()
+{
+    MainWidget w;
+    const auto shown = [&] { return w.findChild<LineView *>("lineView")->paths; };
+    const auto tick = [&](const char *b, bool on) { w.findChild<QCheckBox *>(b)->setChecked(on); };
+    auto *cut = w.findChild<CutView *>("cutview");
+    auto *connect = w.findChild<QPushButton *>("connectBtn");
+    auto *field = w.findChild<MyLineEdit *>("filePath");
+    field->setText(plot);
+    const PlotPathList plain = shown();
+    QCOMPARE(plain.size(), 4);
+    // Offsets in mm reach the cut paths as plotter units while ticked; creases
+    // stay. The illustrations follow.
+    w.findChild<QDoubleSpinBox *>("knifeOffset")->setValue(0.5);
+    w.findChild<QDoubleSpinBox *>("closeOffset")->setValue(1.0);
+    QCOMPARE(shown(), plain);
+    tick("knifeOffsetChx", true);
+    tick("closeOffsetChx", true);
+    QCOMPARE(shown(), plain.mid(0, 2) + PltSolve().compensateKnife(plain.mid(2), 20, 40));
+    QVERIFY(cut->knifeOffsetOn && cut->knifeOffsetMm == 0.5 && cut->closeOffsetMm == 1.0);
+    field->clear(); // the preview empties at once
+    QVERIFY(shown().isEmpty());
+    tick("knifeOffsetChx", false); // without a file the illustrations still follow
+    QVERIFY(!cut->knifeOffsetOn && !w.findChild<KnifeView *>("knifeview")->knifeOffsetOn);
+
+    // Turned: x and y exchanged, then mirrored about the sheet height 4000 (MD's c).
+    field->setText(plot);
+    tick("rotate", true);
+    QCOMPARE(shown().at(0).segments.at(0), QLineF(1000, 3600, 1000, 400));
+    QCOMPARE(shown().at(3).segments.at(0), QLineF(1400, 1400, 1600, 1000));
+
+    // An entry left in the device box is no cutter: the link's own list decides.
+    auto *devType = w.findChild<QComboBox *>("devType");
+    w.findChild<QComboBox *>("device")->addItem(QStringLiteral("USB001"));
+    devType->setCurrentText(QStringLiteral("RJ45"));
+    QVERIFY(connect->isEnabled() && w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
+    devType->setCurrentText(QStringLiteral("USB"));
+    QVERIFY(!connect->isEnabled() && !w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
+
+    // Local paths or URLs with a scheme, and the text after the drop; empty:
+    // refused. ".plt" may stand anywhere but must be lower case.
+    const QPair<QStringList, QString> rows[] = {
+        {{"/jobs/BOX.PLT"}, ""}, {{"/old.plt/notes.txt"}, "/old.plt/notes.txt"},
+        {{"/a.svg", "/b.plt"}, ""}, {{"https://example.org/box.plt"}, ""}, {{}, ""},
+        {{plot, "/b.plt"}, plot}};
+    for (const auto &[urls, text] : rows) {
+        field->setText(QStringLiteral("/old/kept.plt"));
+        QMimeData mime;
+        QList<QUrl> list;
+        for (const QString &u : urls)
+            list << (u.startsWith('/') ? QUrl::fromLocalFile(u) : QUrl(u));
+        mime.setUrls(list);
+        mime.setText(QStringLiteral("/dropped/as/text.plt"));
+        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field, &enter);
+        QCOMPARE(enter.isAccepted(), !text.isEmpty());
+        // Only an accepted drag drops here; the path replaces the whole text
+        // (QLineEdit's own drop would insert the plain text).
+        QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        if (enter.isAccepted())
+            QApplication::sendEvent(field, &drop);
+        QCOMPARE(field->text(), text.isEmpty() ? QStringLiteral("/old/kept.plt") : text);
+    }
+    QCOMPARE(shown().size(), 4); // the dropped file shown
+}
+
+QTEST_MAIN(TestViews)
+#include "tst_views.moc"
