@@ -34,7 +34,8 @@ Image threshold(const uint8_t *g)
         for (int x = 0; x < W; ++x) {
             const int x1 = std::max(0, x - s), x2 = std::min(W - 1, x + s);
             const int y1 = std::max(0, y - s), y2 = std::min(H - 1, y + s);
-            const long long sum = I[y2 * W + x2] - I[y1 * W + x2] - I[y2 * W + x1] + I[y1 * W + x1];
+            const long long sum =
+                I[y2 * W + x2] - I[y1 * W + x2] - I[y2 * W + x1] + I[y1 * W + x1];
             const long long count = (long long)(x2 - x1) * (y2 - y1);
             b[y * W + x] = (sum * 95) / 100 > count * g[y * W + x] ? 255 : 0;
         }
@@ -77,7 +78,8 @@ void label(const Image &b, glyphscan::MarkSearch &out)
             minY = std::min(minY, y), maxY = std::max(maxY, y);
             for (int k = 0; k < 9; ++k) {
                 const int nx = x + k % 3 - 1, ny = y + k / 3 - 1;
-                if (nx >= 0 && ny >= 0 && nx < W && ny < H && b[ny * W + nx] && !seen[ny * W + nx]) {
+                const bool inside = nx >= 0 && ny >= 0 && nx < W && ny < H;
+                if (inside && b[ny * W + nx] && !seen[ny * W + nx]) {
                     seen[ny * W + nx] = true;
                     q.push(ny * W + nx);
                 }

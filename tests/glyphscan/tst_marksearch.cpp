@@ -74,7 +74,8 @@ void TestMarkSearch::findsMark()
     QFETCH(QPoint, at);
     ScanRequest r = frame.request(shape, polarity, size);
     r.outX = r.outY = -7;
-    QTEST(QString::fromStdString(captureStdout([&] { QCOMPARE(mr_interface(&r), 0); })), "printed");
+    const std::string printed = captureStdout([&] { QCOMPARE(mr_interface(&r), 0); });
+    QTEST(QString::fromStdString(printed), "printed");
     QVERIFY2(std::abs(r.outX - at.x()) <= 4 && std::abs(r.outY - at.y()) <= 4,
              qPrintable(QString("at %1, %2").arg(r.outX).arg(r.outY)));
     // Half-resolution centre c, width w, height h reach the caller as
@@ -101,12 +102,14 @@ void TestMarkSearch::refusedRecords_data()
     QTest::addColumn<bool>("nullData");
     QTest::addColumn<bool>("nullText");
     QTest::addColumn<QString>("message");
-    QTest::newRow("320 x 240") << QSize(320, 240) << 1 << false << false << "illegal image size\n";
-    QTest::newRow("640 x 479") << QSize(640, 479) << 0 << false << false << "illegal image size\n";
-    QTest::newRow("negative") << QSize(-640, -480) << 0 << false << false << "illegal image size\n";
+    const QString size = "illegal image size\n";
+    QTest::newRow("320 x 240") << QSize(320, 240) << 1 << false << false << size;
+    QTest::newRow("640 x 479") << QSize(640, 479) << 0 << false << false << size;
+    QTest::newRow("negative") << QSize(-640, -480) << 0 << false << false << size;
     QTest::newRow("null data") << QSize(640, 480) << 1 << true << false << "null image data\n";
     QTest::newRow("null text") << QSize(640, 480) << 0 << false << true << "null text buffer\n";
-    QTest::newRow("data type 2") << QSize(640, 480) << 2 << false << false << "unsupport data type\n";
+    QTest::newRow("data type 2") << QSize(640, 480) << 2 << false << false
+                                 << "unsupport data type\n";
 }
 
 void TestMarkSearch::refusedRecords()

@@ -34,7 +34,8 @@ void TestQrDecode::readsCode_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<QByteArray>("text");
     const std::string job("JOB-0042/sheet.plt");
-    const Frame dark = Frame().qr(job, 320, 240, 6, 0, 255), light = Frame(0).qr(job, 320, 240, 6, 255, 0);
+    const Frame dark = Frame().qr(job, 320, 240, 6, 0, 255);
+    const Frame light = Frame(0).qr(job, 320, 240, 6, 255, 0);
     QTest::newRow("dark on light") << dark << 0 << 20 << QByteArray(job.c_str());
     QTest::newRow("dark on light, inverted") << dark << 1 << 0 << QByteArray();
     QTest::newRow("light on dark") << light << 0 << 0 << QByteArray();
@@ -44,8 +45,9 @@ void TestQrDecode::readsCode_data()
                                           << QByteArray(job.c_str());
     QTest::newRow("grey 110 modules") << Frame().qr(job, 320, 240, 6, 110, 255) << 0 << 120
                                       << QByteArray(job.c_str());
-    QTest::newRow("zero byte cuts the text") << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255)
-                                             << 0 << 20 << QByteArray("AB");
+    QTest::newRow("zero byte cuts the text")
+        << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255) << 0 << 20
+        << QByteArray("AB");
 }
 
 void TestQrDecode::readsCode()
@@ -116,7 +118,9 @@ static int plainDecode(const uint8_t *half, char *text)
 void TestQrDecode::levelSearchKeepsResults()
 {
     std::mt19937 rng(77);
-    const glyphscan::QrOptions ways[] = {{true, true}, {true, false}, {false, true}, {false, false}};
+    // Skipping known levels on or off, one thread or two.
+    const glyphscan::QrOptions ways[] = {{true, true}, {true, false}, {false, true},
+                                         {false, false}};
     std::vector<uint8_t> half(glyphscan::kHalfPixels);
     int read = 0, readHigh = 0, pairs = 0;
     for (int i = 0; i < 32; ++i) {

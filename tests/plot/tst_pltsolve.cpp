@@ -1,12 +1,16 @@
 #include "mdsize.h"
-#include "plottext.h"
 #include "pltsolve.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 
-// Reading plot text into paths, and writing paths back as HPGL.
+// PltSolve: reading plot text into paths, knife and close offset
+// compensation, inner-first ordering, and writing paths back as HPGL.
 class TestPltSolve : public QObject
 {
     Q_OBJECT
@@ -21,21 +25,59 @@ private slots:
     void serialize();
     void mdSize_data();
     void mdSize();
+    void compensate_data();
+    void compensate();
+    void sameAsJointByJoint_data();
+    void sameAsJointByJoint();
+    void orderCases_data();
+    void orderCases();
+    void orderSameAsReference();
 
 private:
     PltSolve solve;
 };
 
+// "pen/lineType/patternLength/lineTypeMode: x1,y1>x2,y2 ..." per path, joined by " | ";
+// coordinates written with every digit a double holds.
+static QString describe(const PlotPathList &paths)
+{
+    const auto exact = [](double v) { return QString::number(v, 'g', 17); };
+    QStringList parts;
+    for (const PlotPath &p : paths) {
+        QString s = QStringLiteral("%1/%2/%3/%4:").arg(p.pen).arg(p.lineType)
+                        .arg(p.patternLength).arg(p.lineTypeMode);
+        for (const QLineF &l : p.segments)
+            s += QStringLiteral(" %1,%2>%3,%4").arg(exact(l.x1()), exact(l.y1()), exact(l.x2()),
+                                                   exact(l.y2()));
+        parts << s;
+    }
+    return parts.join(QStringLiteral(" | "));
+}
+
+// A pen 2 path through the given points (x0, y0, x1, y1, ...).
+static PlotPath polyline(std::initializer_list<double> xy)
+{
+    PlotPath path{2, 0, 0, 0, {}};
+    const std::vector<double> v(xy);
+    for (size_t i = 2; i + 1 < v.size(); i += 2)
+        path.segments << QLineF(v[i - 2], v[i - 1], v[i], v[i + 1]);
+    return path;
+}
+
+static PlotPath rectangle(double x, double y, double w, double h)
+{
+    return polyline({x, y, x + w, y, x + w, y + h, x, y + h, x, y});
+}
+
 void TestPltSolve::parse_data()
 {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("paths");
-    QTest::newRow("crease path") << "SP1;PU100,200;PD300,200,300,400;"
-                                 << "1/0/0/0: 100,200>300,200 300,200>300,400";
     QTest::newRow("pen up away and back joins, elsewhere breaks")
         << "PD100,200;PU0,0;PU100,200;PD300,400;PU0,0;PD5,5;"
         << "0/0/0/0: 0,0>100,200 100,200>300,400 | 0/0/0/0: 0,0>5,5";
-    QTest::newRow("spaces and decimal points skipped") << "PD100.5, 2 3;" << "0/0/0/0: 0,0>1005,23";
+    QTest::newRow("spaces and decimal points skipped") << "PD100.5, 2 3;"
+                                                       << "0/0/0/0: 0,0>1005,23";
     QTest::newRow("lone x dropped at semicolon") << "PD100;PU50,60;PD70,80;"
                                                  << "0/0/0/0: 50,60>70,80";
     QTest::newRow("unfinished point lost") << "PD10,10,20,2" << "0/0/0/0: 0,0>10,10";
@@ -148,6 +190,288 @@ void TestPltSolve::mdSize()
 {
     QFETCH(QString, text);
     QTEST(parseMdSize(text), "size");
+}
+
+void TestPltSolve::compensate_data()
+{
+    QTest::addColumn<PlotPath>("path");
+    QTest::addColumn<double>("knife");
+    QTest::addColumn<double>("close");
+    QTest::addColumn<QString>("body");
+    QTest::newRow("worked example")
+        << polyline({0, 0, 100, 0, 100, -100}) << 10.0 << 0.0
+        << "PU10,0;PD110,0,110,-3,108,-6,106,-8,103,-10,100,-10,100,-110;";
+    QTest::newRow("counter-clockwise right angle: one step fewer")
+        << polyline({0, 0, 100, 0, 100, 100}) << 10.0 << 0.0
+        << "PU10,0;PD110,0,109,4,107,7,104,9,100,10,100,110;";
+    QTest::newRow("unjoined segments get a straight joint")
+        << PlotPath{2, 0, 0, 0, {QLineF(0, 0, 100, 0), QLineF(100, 100, 200, 100)}} << 10.0 << 0.0
+        << "PU10,0;PD110,0,110,100,210,100;";
+    QTest::newRow("nearly straight inner joint ends at B's end")
+        << polyline({0, 0, 100, 0, 200, 10, 300, 10}) << 10.0 << 0.0
+        << "PU10,0;PD110,0,210,11,210,10,310,10;";
+    QTest::newRow("overcut: part of the first side") << rectangle(0, 0, 400, 400) << 0.0 << 100.0
+                                                     << "PU0,0;PD400,0,400,400,0,400,0,0,100,0;";
+    QTest::newRow("overcut: exactly the first side") << rectangle(0, 0, 400, 400) << 0.0 << 400.0
+                                                     << "PU0,0;PD400,0,400,400,0,400,0,0,400,0;";
+    QTest::newRow("overcut walks over what it appended")
+        << rectangle(0, 0, 100, 100) << 0.0 << 500.0
+        << "PU0,0;PD100,0,100,100,0,100,0,0,100,0,100,100,0,100,0,0,100,0;";
+    QTest::newRow("overcut: closed but not joined")
+        << PlotPath{2, 0, 0, 0,
+                    {QLineF(0, 0, 100, 0), QLineF(200, 0, 300, 0), QLineF(300, 0, 0, 0)}}
+        << 0.0 << 100.0 << "PU0,0;PD100,0,300,0,0,0;";
+}
+
+// The cut text of one compensated path. With knife 0 the knife stage adds only
+// zero-length arc segments at joined corners; left out, the overcut walk shows.
+void TestPltSolve::compensate()
+{
+    QFETCH(PlotPath, path);
+    QFETCH(double, knife);
+    QFETCH(double, close);
+    QFETCH(QString, body);
+    PlotPath out = solve.compensateKnife({path}, knife, close).first();
+    if (knife == 0)
+        out.segments.erase(std::remove_if(out.segments.begin(), out.segments.end(),
+                                          [](const QLineF &s) { return s.length() == 0; }),
+                           out.segments.end());
+    QCOMPARE(solve.serializeCut({out}), "SP2;" + body + "PU;!PG;");
+}
+
+namespace {
+
+// The compensation done the plain way, one QLineF::angleTo and one cornerArc
+// list per joint: the faster compensateKnife must give the same doubles.
+PlotPath jointByJoint(const PltSolve &solve, const PlotPath &path, double knife, double close)
+{
+    if (knife == 0 && close == 0)
+        return path;
+    QVector<QLineF> segs = path.segments;
+    bool joined = true;
+    for (int k = 1; k < segs.size(); ++k)
+        joined = joined && segs[k].p1() == segs[k - 1].p2();
+    double remaining = joined && segs.last().p2() == segs.first().p1() ? close : 0;
+    for (int k = 0; remaining > 0 && k < segs.size(); ++k) {
+        const QLineF s = segs[k];
+        if (s.p1() == s.p2())
+            continue;
+        const bool whole = remaining > s.length() || qFuzzyCompare(s.length(), remaining);
+        segs << (whole ? s : QLineF(s.p1(), s.pointAt(remaining / s.length())));
+        remaining = remaining > s.length() ? remaining - s.length() : 0;
+    }
+    auto shifted = [knife](const QLineF &s) {
+        return s.length() == 0 ? s : s.translated((knife / s.length()) * (s.p2() - s.p1()));
+    };
+    PlotPath out = path;
+    out.segments = {shifted(segs[0])};
+    for (int j = 1; j < segs.size(); ++j) {
+        const QLineF a = shifted(segs[j - 1]), b = shifted(segs[j]);
+        const double turn = a.angleTo(b);
+        const int n = turn < 30 || turn >= 330 ? 0 : turn < 60 || turn >= 300 ? 3
+            : turn < 90 || turn >= 270 ? 4 : turn < 120 || turn >= 240 ? 5
+            : turn < 150 || turn >= 210 ? 6 : 7;
+        if (n == 0)
+            out.segments << QLineF(a.p2(), j + 1 < segs.size() ? b.p2() : b.p1());
+        else
+            out.segments << solve.cornerArc(a, b, n);
+        if (n != 0 || j + 1 == segs.size())
+            out.segments << b;
+    }
+    return out;
+}
+
+// Closed and open paths, regular polygons whose turns fall exactly on the arc
+// table's limits (both ways round), turns either side of 30 degrees,
+// reversals, zero-length and very short segments, segments that do not join,
+// and random paths.
+PlotPathList awkwardPaths()
+{
+    PlotPathList paths;
+    for (int sides : {3, 4, 5, 6, 8, 10, 12, 24, 36})
+        for (int way : {1, -1}) {
+            PlotPath polygon{2, 0, 0, 0, {}};
+            for (int k = 0; k < sides; ++k)
+                polygon.segments << QLineF(QLineF::fromPolar(500, way * 360.0 * k / sides).p2(),
+                                           QLineF::fromPolar(500, way * 360.0 * (k + 1) / sides)
+                                               .p2());
+            polygon.segments.last().setP2(polygon.segments.first().p1());
+            paths << polygon;
+        }
+    for (double turn : {29.9, 29.9999999, 30.0, 30.0000001, 30.1}) {
+        PlotPath bends{2, 0, 0, 0, {QLineF(0, 0, 300, 0)}};
+        for (double heading : {turn, 0.0, -turn, 0.0})
+            bends.segments << QLineF::fromPolar(300, heading)
+                                  .translated(bends.segments.last().p2());
+        paths << bends;
+    }
+    paths << polyline({0, 0, 400, 0, 0, 0, 400, 0}) << polyline({0, 0, 100, 0, 100, 0, 100, 100})
+          << polyline({0, 0, 1e-7, 0, 1e-7, 1e-7})
+          << PlotPath{2, 1, 2.5, 1, {QLineF(0, 0, 100, 0), QLineF(100, 100, 200, 100)}};
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coordinate(-3000, 3000);
+    for (int i = 0; i < 300; ++i) {
+        PlotPath path{2, 0, 0, 0, {}};
+        QPointF p(std::round(coordinate(rng)), coordinate(rng));
+        for (int k = 1 + int(rng() % 30); k > 0; --k) {
+            const QPointF q(std::round(coordinate(rng)), std::round(coordinate(rng)) / 4);
+            path.segments << QLineF(p, q);
+            p = q;
+        }
+        if (i % 2 == 0)
+            path.segments << QLineF(p, path.segments.first().p1());
+        paths << path;
+    }
+    return paths;
+}
+
+} // namespace
+
+void TestPltSolve::sameAsJointByJoint_data()
+{
+    QTest::addColumn<double>("knife");
+    QTest::addColumn<double>("close");
+    QTest::newRow("both off: unchanged") << 0.0 << 0.0;
+    QTest::newRow("knife only") << 12.0 << 0.0;
+    QTest::newRow("close only") << 0.0 << 20.0;
+    QTest::newRow("overcut longer than the paths") << 40.0 << 5000.0;
+}
+
+void TestPltSolve::sameAsJointByJoint()
+{
+    QFETCH(double, knife);
+    QFETCH(double, close);
+    const PlotPathList in = awkwardPaths();
+    const PlotPathList out = solve.compensateKnife(in, knife, close);
+    QCOMPARE(out.size(), in.size());
+    for (int i = 0; i < in.size(); ++i) {
+        const PlotPath expected = jointByJoint(solve, in[i], knife, close);
+        const bool same = out[i].pen == expected.pen && out[i].lineType == expected.lineType
+            && out[i].patternLength == expected.patternLength
+            && out[i].segments.size() == expected.segments.size()
+            && std::memcmp(out[i].segments.constData(), expected.segments.constData(),
+                           sizeof(QLineF) * size_t(expected.segments.size())) == 0;
+        QVERIFY2(same, qPrintable(QStringLiteral("path %1: %2\nexpected %3")
+                                      .arg(i).arg(describe({out[i]}), describe({expected}))));
+    }
+}
+
+// The ordering as a plain reading of its two phases, list operations and all:
+// the reference the fast library version must match path for path. The only
+// change: identical boxes (which contain each other) are never swapped, so
+// the settling passes end.
+static PlotPathList referenceOrder(const PltSolve &solve, PlotPathList src)
+{
+    PlotPathList out;
+    while (!src.isEmpty()) {
+        const PlotPath cur = src.takeFirst();
+        out.append(cur);
+        const QRectF curBox = solve.boundingRect(cur);
+        for (int i = 0; i < src.size();) {
+            const QRectF box = solve.boundingRect(src[i]);
+            if (curBox.contains(box))
+                out.insert(out.indexOf(cur), src.takeAt(i));
+            else if (box.contains(curBox))
+                out.append(src.takeAt(i));
+            else
+                ++i;
+        }
+    }
+    for (bool swapped = true; swapped;) {
+        swapped = false;
+        for (int i = 0; i + 1 < out.size(); ++i) {
+            const QRectF a = solve.boundingRect(out[i]), b = solve.boundingRect(out[i + 1]);
+            if (a.contains(b) && !b.contains(a)) {
+                out.swapItemsAt(i, i + 1);
+                swapped = true;
+            }
+        }
+    }
+    return out;
+}
+
+// Paths by letter: O outer, M middle, I and J inner, A away, L flat line
+// inside O, D the diagonal of O (same box).
+void TestPltSolve::orderCases_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("inners grouped before outer") << "OIAJ" << "IJOA";
+    QTest::newRow("flat line never moves") << "OL" << "OL";
+    QTest::newRow("rectangle and its diagonal") << "OD" << "DO";
+    QTest::newRow("diagonal and its rectangle") << "DO" << "OD";
+    QTest::newRow("equal boxes keep their order in settling") << "IODM" << "IMOD";
+}
+
+// Paths are told apart by their pen numbers, which the ordering ignores.
+static QString pens(const PlotPathList &paths)
+{
+    QString s;
+    for (const PlotPath &p : paths)
+        s += QChar(p.pen);
+    return s;
+}
+
+void TestPltSolve::orderCases()
+{
+    QFETCH(QString, input);
+    const QMap<QChar, PlotPath> shapes{
+        {'O', rectangle(0, 0, 1000, 1000)}, {'M', rectangle(50, 50, 500, 500)},
+        {'I', rectangle(100, 100, 200, 200)}, {'J', rectangle(600, 600, 200, 200)},
+        {'A', rectangle(2000, 0, 100, 100)}, {'L', polyline({100, 500, 900, 500})},
+        {'D', polyline({0, 0, 1000, 1000})}};
+    PlotPathList paths;
+    for (QChar c : input) {
+        paths << shapes[c];
+        paths.last().pen = c.unicode();
+    }
+    QTEST(pens(solve.orderInnerFirst(paths)), "expected");
+}
+
+// Random lists rich in the cases that matter: nesting, shared edges,
+// identical copies, equal boxes with different shapes (rectangle, diagonal),
+// flat lines; then fractional coordinates with near copies; then three deep
+// nests side by side in shuffled order (long runs for the settling step).
+static PlotPathList randomList(QRandomGenerator &rng, int kind)
+{
+    PlotPathList list;
+    for (int i = rng.bounded(1, kind == 2 ? 100 : 60); i > 0; --i) {
+        const int shape = rng.bounded(10);
+        const auto shapeIn = [shape](double x, double y, double w, double h) {
+            return shape == 1 ? polyline({x, y, x + w, y})
+                : shape == 2 ? polyline({x, y, x + w, y + h}) : rectangle(x, y, w, h);
+        };
+        const double d = 10 * rng.bounded(100), x = rng.bounded(8) * 10, y = rng.bounded(8) * 10;
+        const double w = (1 + rng.bounded(8)) * 10, h = (1 + rng.bounded(8)) * 10;
+        PlotPath p = kind == 2 ? shapeIn(5000 * rng.bounded(3) + d, d, 4000 - 2 * d, 4000 - 2 * d)
+                               : shapeIn(x, y, w, h);
+        p.pen = list.size() + 1;
+        // Copies keep their source's pen: they are (fuzzy) equal to it.
+        if (shape == 0 && !list.isEmpty()) {
+            p = list.at(rng.bounded(list.size()));
+        } else if (kind == 1 && rng.bounded(3) == 0) {
+            for (QLineF &s : p.segments)
+                s.translate(0.25, 0);
+            if (!list.isEmpty() && rng.bounded(2)) {
+                p = list.at(rng.bounded(list.size()));
+                for (QLineF &s : p.segments)
+                    s.setP2(s.p2() * (1 + 1e-14)); // fuzzy equal, boxes differ slightly
+            }
+        }
+        list << p;
+    }
+    if (kind == 2)
+        std::shuffle(list.begin(), list.end(), rng);
+    return list;
+}
+
+void TestPltSolve::orderSameAsReference()
+{
+    QRandomGenerator rng(1);
+    for (int round = 0; round < 600; ++round) {
+        const PlotPathList list = randomList(rng, round % 3);
+        QCOMPARE(pens(solve.orderInnerFirst(list)), pens(referenceOrder(solve, list)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPltSolve)
