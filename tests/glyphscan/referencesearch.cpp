@@ -1,9 +1,9 @@
 #include "referencesearch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <queue>
-#include <utility>
 #include <vector>
 
 namespace reference {
@@ -142,26 +142,27 @@ bool circle(const Image &b, const glyphscan::RegionRecord &r)
 bool accepts(const Image &b, const glyphscan::RegionRecord &r, int shape, float size, int &illegal)
 {
     const int w = r.boxWidth + 1, h = r.boxHeight + 1;
-    if (shape == 1) {
-        const double skew = std::fabs(1 - double(r.boxWidth) / r.boxHeight);
+    // Shape 2 works out the size limits in single precision, shape 3 in double.
+    const auto fits = [&](auto lo, auto hi) {
+        return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi;
+    };
+    const bool square = 0.9 <= w / (h + 0.001) && w / (h + 0.001) <= 1.1;
+    const double skew = std::fabs(1 - double(r.boxWidth) / r.boxHeight);
+    const double m = std::max(1.0, double(size));
+    switch (shape) {
+    case 1:
         return 1500 <= r.area && r.area <= 4000 && 6 <= std::abs(w - h) && std::abs(w - h) <= 30
             && r.area / (w * h + 0.1) >= 0.6 && 0.15 <= skew && skew <= 0.35
             && r.area / double(r.boxWidth * r.boxHeight) >= 0.7;
+    case 2:
+        return fits((size - 1) * 20, (size + 1) * 20) && 1000 <= r.area && r.area <= 3000
+            && std::abs(w - h) <= 10 && square && disc(b, r);
+    case 3:
+        return fits((m - 1) * 20, (m + 1) * 20) && std::abs(w - h) <= 20 && square && circle(b, r);
+    default:
+        ++illegal;
+        return false;
     }
-    if (shape == 2) {
-        const float lo = (size - 1) * 20, hi = (size + 1) * 20;
-        return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi && 1000 <= r.area
-            && r.area <= 3000 && std::abs(w - h) <= 10 && 0.9 <= w / (h + 0.001)
-            && w / (h + 0.001) <= 1.1 && disc(b, r);
-    }
-    if (shape == 3) {
-        const double m = std::max(1.0, double(size));
-        const double lo = (m - 1) * 20, hi = (m + 1) * 20;
-        return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi && std::abs(w - h) <= 20
-            && 0.9 <= w / (h + 0.001) && w / (h + 0.001) <= 1.1 && circle(b, r);
-    }
-    ++illegal;
-    return false;
 }
 
 } // namespace

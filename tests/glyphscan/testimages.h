@@ -38,11 +38,10 @@ struct Frame {
             rgbData.insert(rgbData.end(), 3, v);
         return *this;
     }
-    Frame &set(int x, int y, uint8_t v)
+    void set(int x, int y, uint8_t v)
     {
         if (x >= 0 && x < kWidth && y >= 0 && y < kHeight)
             grey[size_t(y * kWidth + x)] = v;
-        return *this;
     }
     // A ring of the given outer diameter and thickness (a disc when it is as
     // thick as the diameter), stretched by `aspect` horizontally, with an
