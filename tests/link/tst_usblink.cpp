@@ -107,32 +107,32 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     UsbHotplugWatcher watcher; // watching before the first scan
     CutterSimServer sim;
     sim.faults().silent = true;
-    RawPty other, added;
-    bed->plug("1-2", "lp0", 0, sim.openPty());
-    const MockUsbDevice otherDevice = bed->plug("1-3", "lp1", 1, other.slavePath);
+    RawPty a, b, added;
+    const MockUsbDevice da = bed->plug("1-2", "lp0", 0, a.slavePath);
+    const MockUsbDevice db = bed->plug("1-3", "lp1", 1, b.slavePath);
+    bed->plug("1-5", "lp2", 2, sim.openPty()); // the job's cutter, not the first entry
     UsbOperate usb;
     QComboBox device;
     QPushButton connectBtn;
     auto refresh = [&] { refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb); };
     refresh();
-    QCOMPARE(device.count(), 2);
+    QCOMPARE(device.count(), 3);
     connect(&watcher, &UsbHotplugWatcher::devicesChanged, this, refresh);
 
-    usb.setDevice("1-2:1.0");
+    usb.setDevice("1-5:1.0");
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
-    MockUsbDevice plugged;
-    QTimer::singleShot(100, this, [&] { plugged = bed->plug("1-4", "lp2", 2, added.slavePath); });
+    QTimer::singleShot(100, this, [&] { bed->plug("1-4", "lp3", 3, added.slavePath); });
     QTimer::singleShot(800, this, [&] { stop = true; });
     usb.readReply(); // the refresh runs while this read holds the job's cutter open
-    QCOMPARE(device.count(), 3);
-    QCOMPARE(usb.device(), QStringLiteral("1-2:1.0"));
+    QCOMPARE(device.count(), 4);
+    QCOMPARE(usb.device(), QStringLiteral("1-5:1.0"));
 
     // Two adjacent entries go in one refresh.
-    bed->unplug(otherDevice);
-    bed->unplug(plugged);
-    QTRY_COMPARE(device.count(), 1);
-    QCOMPARE(device.itemText(0), QStringLiteral("1-2:1.0"));
+    bed->unplug(da);
+    bed->unplug(db);
+    QTRY_COMPARE(device.count(), 2);
+    QCOMPARE(device.findText(QStringLiteral("1-3:1.0")), -1);
 }
 
 QTEST_MAIN(TestUsbLink)
