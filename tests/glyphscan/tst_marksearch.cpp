@@ -43,6 +43,11 @@ void TestMarkSearch::findsMark_data()
     QTest::newRow("white disc plain") << white << 3 << 0 << 5.0f << none << "";
     QTest::newRow("ring, circle test") << Frame().ring(200, 300, 120, 20, 20) << 3 << 0 << 6.0f
                                        << QPoint(200, 300) << "";
+    // Open rings at the circle test's limit: 10 misses pass, 11 do not.
+    QTest::newRow("ring open 14 degrees") << Frame().ring(320, 240, 110, 16, 0, 14) << 3 << 0
+                                          << 5.0f << QPoint(320, 240) << "";
+    QTest::newRow("ring open 16 degrees") << Frame().ring(320, 240, 110, 16, 0, 16) << 3 << 0
+                                          << 5.0f << none << "";
     QTest::newRow("diamond, disc test") << Frame().diamond(320, 240, 70, 0) << 2 << 0 << 6.5f
                                         << QPoint(320, 240) << "";
     QTest::newRow("oblong block") << Frame().block(300, 200, 96, 78, 0) << 1 << 0 << 5.0f
@@ -157,7 +162,7 @@ static Frame randomScene(std::mt19937 &rng, int &shape, float &size, int &polari
         case 0: f.disc(cx, cy, d + uni(-25, 25), ink); break;
         case 1: f.ring(cx, cy, d + uni(-25, 25), uni(8, 30), ink); break;
         case 2: f.block(int(cx), int(cy), pick(40, 140), pick(40, 110), ink); break;
-        case 3: f.diamond(int(cx), int(cy), pick(30, 80), ink); break;
+        case 3: f.diamond(int(cx), int(cy), pick(40, 115), ink); break;
         case 4: f.ring(cx, cy, d + uni(-10, 10), uni(10, 30), ink, uni(0, 90)); break;
         case 5: f.ring(cx, cy, d + uni(-10, 10), d, ink, 0, uni(0.8, 1.2)); break;
         default: f.disc(cx, cy, uni(20, 200), ink); break;
