@@ -87,11 +87,10 @@ QString outerFirstPlot(const QString &header = QStringLiteral("MD0,0,4000,3000,4
 // job7.plt (digit 5) the one the QR code "job7" names.
 struct Rig
 {
-    explicit Rig(JobLink link = JobLink::Network, int busyMs = 0)
+    explicit Rig(JobLink link = JobLink::Network)
     {
-        SimConfig config;
-        config.busyMs = busyMs;
-        sim = std::make_unique<CutterSimServer>(config);
+        sim = std::make_unique<CutterSimServer>();
+        sim->cutter().config().busyMs = 0; // unless a test says otherwise
         sim->listen(QHostAddress::LocalHost, 0);
         net = std::make_unique<RJ45Socket>(nullptr, sim->serverPort());
         usb.pollPauseMs = net->pollPauseMs = 10;
@@ -108,12 +107,13 @@ struct Rig
             device = bed.plug("1-2", "lp0", 0, sim->openPty());
             usb.setDevice(QStringLiteral("1-2:1.0")); // the runner's step
         }
-        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), [this](int total) {
+        const auto arrived = [this](int total) {
             for (; seen < total; ++seen) {
                 if (onInstruction)
                     onInstruction(sim->cutter().instructions().at(seen));
             }
-        });
+        };
+        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), arrived);
         clock.start();
     }
 
@@ -164,6 +164,7 @@ struct Rig
     std::unique_ptr<CutterJobs> jobs;
     QElapsedTimer clock;
     int seen = 0;
+    int mark = -1; // what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
 };
 
@@ -174,19 +175,15 @@ const JobLink N = JobLink::Network;
 // job text a move is followed by more plotting).
 QStringList moves(const QString &received)
 {
-    static const QRegularExpression move(QStringLiteral("SP2;PU-?[0-9.e+]+,-?[0-9.e+]+;(?=CMD:10;)"));
+    static const QRegularExpression move(
+        QStringLiteral("SP2;PU-?[0-9.e+]+,-?[0-9.e+]+;(?=CMD:10;)"));
     QStringList found;
     for (QRegularExpressionMatchIterator it = move.globalMatch(received); it.hasNext();)
         found << it.next().captured();
     return found;
 }
 
-// Whether the single-sheet procedure of mode 0..5 orders inner paths first,
-// over USB and over the network.
-const bool kInnerFirst[6][2] = {{true, false}, {false, true}, {true, true},
-                                {false, true}, {true, true},  {true, true}};
-
-QString feedJobText(int mode, const QString &plot)
+QString jobText(int mode, const QString &plot)
 {
     return prepareSheet(plot, sheetOptionsFor(mode, SheetLink::Usb)).jobText;
 }
@@ -218,9 +215,7 @@ struct Case
 
 } // namespace
 
-Q_DECLARE_METATYPE(JobProcedure)
 Q_DECLARE_METATYPE(JobLink)
-Q_DECLARE_METATYPE(MatrixLayout)
 Q_DECLARE_METATYPE(Case)
 
 class TestJobs : public QObject
@@ -228,14 +223,10 @@ class TestJobs : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void eachProcedureSendsItsSheet_data();
-    void eachProcedureSendsItsSheet();
-    void eachFeedModeRunsItsSheets_data();
-    void eachFeedModeRunsItsSheets();
-    void edgeCases_data();
-    void edgeCases();
-    void interruptions_data();
-    void interruptions();
+    void eachModeSendsItsSheets_data();
+    void eachModeSendsItsSheets();
+    void runs_data();
+    void runs();
     void carriage_data();
     void carriage();
 };
@@ -246,133 +237,99 @@ void TestJobs::initTestCase()
     QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
 }
 
-void TestJobs::eachProcedureSendsItsSheet_data()
+// Every work mode through the dispatch, the single-sheet ones over both links
+// (one sheet, the matrix ones up to the trigger), the auto-feed ones over USB
+// whatever the link type (three sheets, or one), and none without an MD
+// header or with `count` 0.
+void TestJobs::eachModeSendsItsSheets_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("usb");
-    QTest::addColumn<bool>("header");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+    // Whether the single-sheet procedures order inner paths first, USB and network.
+    const bool innerFirst[6][2] = {{true, false}, {false, true}, {true, true},
+                                   {false, true}, {true, true},  {true, true}};
     for (int mode = 0; mode < 6; ++mode) {
         for (const bool usb : {true, false}) {
-            const char *link = usb ? "USB" : "RJ45";
-            QTest::addRow("%d, %s", mode, link) << mode << usb << true;
-            QTest::addRow("%d, %s, plot file without MD", mode, link) << mode << usb << false;
+            SheetOptions options;
+            options.sendHeader = mode >= 2;
+            options.forceQrDigit = mode >= 4;
+            options.orderInnerFirst = innerFirst[mode][usb ? 0 : 1];
+            // The QR modes cut job7.plt, whose header ends in ",5;": sent as ",4;".
+            const QString plot = outerFirstPlot(mode >= 4 ? kQrMd : kMd);
+            const QString text = prepareSheet(plot, options).jobText;
+            const QString sent = QString(mode % 2 ? "CMD:203;" : "") + (mode > 3 ? "CMD:101;" : "")
+                + text + "CMD:10;";
+            QTest::addRow("%d, %s", mode, usb ? "USB" : "RJ45") << mode << usb << 3 << sent;
         }
     }
-}
-
-void TestJobs::eachProcedureSendsItsSheet()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, usb);
-    QFETCH(bool, header);
-    Rig rig(usb ? U : N);
-    if (!header)
-        rig.usePlots(QString());
-    rig.run(procedureFor(mode, QString(usb ? "USB" : "RJ45")));
-    const bool matrix = mode % 2 == 1;
-    const bool qr = mode >= 4;
-    QCOMPARE(rig.host.triggerWaits, header && matrix ? 1 : 0);
-    SheetOptions options;
-    options.sendHeader = mode >= 2;
-    options.forceQrDigit = qr;
-    options.orderInnerFirst = kInnerFirst[mode][usb ? 0 : 1];
-    // The QR modes cut job7.plt, whose header ends in ",5;": sent as ",4;".
-    const QString text = prepareSheet(outerFirstPlot(qr ? kQrMd : kMd), options).jobText;
-    const QString expected = QString(matrix ? "CMD:203;" : "") + (qr ? "CMD:101;" : "") + text + "CMD:10;";
-    QCOMPARE(rig.received(), header ? expected : QString());
-    QCOMPARE(rig.received().contains(QRegularExpression("(^|;)MD")), header && options.sendHeader);
-}
-
-void TestJobs::eachFeedModeRunsItsSheets_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("header"); // of the plot file
-    QTest::addColumn<QString>("expected");
-    const QString blank = "CMD:202;" + feedJobText(6, outerFirstPlot()) + "CMD:10;";
-    const QString mark = "CMD:202;" + feedJobText(8, outerFirstPlot()) + "CMD:10;";
-    // job7.plt's header ends in ",5;": sent as ",4;".
-    const QString qr = "CMD:101;CMD:202;" + feedJobText(10, outerFirstPlot(kQrMd)) + "CMD:10;";
+    const QString blank = "CMD:202;" + jobText(6, outerFirstPlot()) + "CMD:10;";
+    const QString mark = "CMD:202;" + jobText(8, outerFirstPlot()) + "CMD:10;";
+    const QString qr = "CMD:101;CMD:202;" + jobText(10, outerFirstPlot(kQrMd)) + "CMD:10;";
     const auto single = [](const QString &cut, const QString &lastMove) {
         return QString(kPaper + kFeed + kIn + kPlace + cut + kRelease + lastMove).repeated(3);
     };
     // The first sheet comes from the container, the others by pre-feed; the
     // container is asked again after each sheet.
     const auto whileCutting = [](const QString &cut, int sheets, bool preFeedLast) {
-        const QString sheet = kIn + kPaper + "%1" + kPlace + cut + kRelease + "CMD:105,300;" + kPaper;
+        const QString sheet =
+            kIn + kPaper + "%1" + kPlace + cut + kRelease + "CMD:105,300;" + kPaper;
         return kPaper + kFeed + kPaper + sheet.arg(kPreFeed).repeated(sheets - 1)
             + sheet.arg(preFeedLast ? kPreFeed : QString());
     };
-    QTest::newRow("6 blank, single feed") << 6 << 3 << kMd << single(blank, "CMD:105,400;");
-    QTest::newRow("7 blank, feed while cutting") << 7 << 3 << kMd << whileCutting(blank, 3, true);
-    QTest::newRow("8 file, single feed") << 8 << 3 << kMd << single(mark, "CMD:105,400;");
-    QTest::newRow("9 file, feed while cutting") << 9 << 3 << kMd << whileCutting(mark, 3, false);
-    QTest::newRow("10 QR, single feed") << 10 << 3 << kMd << single(qr, "CMD:105,300;");
-    QTest::newRow("11 QR, feed while cutting") << 11 << 3 << kMd << whileCutting(qr, 3, false);
+    QTest::newRow("6 blank, single feed") << 6 << false << 3 << single(blank, "CMD:105,400;");
+    QTest::newRow("7 blank, feed while cutting") << 7 << false << 3 << whileCutting(blank, 3, true);
+    QTest::newRow("8 file, single feed") << 8 << false << 3 << single(mark, "CMD:105,400;");
+    QTest::newRow("9 file, feed while cutting") << 9 << false << 3 << whileCutting(mark, 3, false);
+    QTest::newRow("10 QR, single feed") << 10 << false << 3 << single(qr, "CMD:105,300;");
+    QTest::newRow("11 QR, feed while cutting") << 11 << false << 3 << whileCutting(qr, 3, false);
     // Mode 7 pre-feeds whenever the container has paper, 9 and 11 not for the last sheet.
-    QTest::newRow("7, count 1") << 7 << 1 << kMd << whileCutting(blank, 1, true);
-    QTest::newRow("9, count 1") << 9 << 1 << kMd << whileCutting(mark, 1, false);
-    QTest::newRow("11, count 1") << 11 << 1 << kMd << whileCutting(qr, 1, false);
-    for (int mode = 6; mode <= 11; ++mode) {
-        QTest::addRow("%d, count 0", mode) << mode << 0 << kMd << QString();
-        QTest::addRow("%d, plot file without MD", mode) << mode << 3 << QString() << QString();
+    QTest::newRow("7, count 1") << 7 << false << 1 << whileCutting(blank, 1, true);
+    QTest::newRow("9, count 1") << 9 << false << 1 << whileCutting(mark, 1, false);
+    QTest::newRow("11, count 1") << 11 << false << 1 << whileCutting(qr, 1, false);
+    for (int mode = 0; mode < 12; ++mode) {
+        // Modes 0, 2, 4 over USB, 1, 3, 5 over the network.
+        QTest::addRow("%d, no MD", mode) << mode << (mode % 2 == 0) << -1 << QString();
+        if (mode >= 6)
+            QTest::addRow("%d, count 0", mode) << mode << false << 0 << QString();
     }
 }
 
-void TestJobs::eachFeedModeRunsItsSheets()
+void TestJobs::eachModeSendsItsSheets()
 {
     QFETCH(int, mode);
+    QFETCH(bool, usb);
     QFETCH(int, count);
-    QFETCH(QString, header);
     QFETCH(QString, expected);
-    Rig rig(U);
-    rig.host.settings.feed.sheetsLeft = count;
-    rig.usePlots(header);
-    rig.run(procedureFor(mode, QStringLiteral("RJ45"))); // over USB whatever the link type
+    Rig rig(usb || mode >= 6 ? U : N);
+    rig.usePlots(count < 0 ? QString() : kMd);
+    rig.host.settings.feed.sheetsLeft = qAbs(count);
+    rig.run(procedureFor(mode, QString(usb ? "USB" : "RJ45")));
     QCOMPARE(rig.received(), expected);
-    QCOMPARE(rig.sheetsLeft(), expected.isEmpty() ? count : 0);
-    const int previews = mode >= 10 && !expected.isEmpty() ? count : 0;
+    const bool sent = !expected.isEmpty();
+    QCOMPARE(rig.received().contains(QRegularExpression("(^|;)MD")), sent && mode % 6 >= 2);
+    QCOMPARE(rig.host.triggerWaits, sent && mode < 6 && mode % 2 ? 1 : 0);
+    QCOMPARE(rig.sheetsLeft(), sent && mode >= 6 ? 0 : qAbs(count));
+    const int previews = sent && mode >= 10 ? count : 0;
     QCOMPARE(rig.host.previews.size(), previews);
-    if (previews > 0)
-        QCOMPARE(rig.host.previews.first(), PltSolve().parsePaths(feedJobText(10, outerFirstPlot(kQrMd))));
+    const QString shown = jobText(10, outerFirstPlot(kQrMd)); // the job cut, as the preview shows
+    QVERIFY(previews == 0 || rig.host.previews.first() == PltSolve().parsePaths(shown));
 }
 
-void TestJobs::edgeCases_data()
+void TestJobs::runs_data()
 {
     QTest::addColumn<Case>("c");
-    const auto design = [](const QString &header, bool rotate) {
-        return [=](Rig &r) {
-            r.usePlots(header);
-            r.host.settings.rotate = rotate;
-        };
-    };
+    const auto took = [](int ms) { return [=](Rig &r) { QVERIFY(r.clock.elapsed() >= ms); }; };
+    // The cutter's QR codes in turn for `count` sheets (see usePlots for the files).
     const auto codes = [](const QStringList &texts, int count) {
         return [=](Rig &r) {
             r.sim->cutter().config().qrReplies = texts;
             r.host.settings.feed.sheetsLeft = count;
         };
     };
-    // Sheets in the container, sheets to cut, answers to "No Paper...".
-    const auto media = [](int inContainer, int count, QList<bool> answers) {
-        return [=](Rig &r) {
-            r.sim->cutter().config().sheets = inContainer;
-            r.host.settings.feed.sheetsLeft = count;
-            r.host.answers = answers;
-        };
-    };
-    const auto took = [](int ms) { return [=](Rig &r) { QVERIFY(r.clock.elapsed() >= ms); }; };
-    const QString p2 = QStringLiteral("PU120,8400;CMD:10;");
-    const QString p3 = QStringLiteral("PU520,8400;CMD:10;");
-    const QString p4 = QStringLiteral("PU520,7800;CMD:10;");
-    const QString m = QStringLiteral("CMD:106;");
-    const QString q = QStringLiteral("CMD:101;");
-    const QString md = "CMD:202;" + kMd;
-    const QString uncut = kMd + "!PG;CMD:10;" + kRelease;
-    const QStringList paper{"No Paper..."};
-    const JobProcedure blank = &CutterJobs::afBlankSingleFeed;
-    const JobProcedure blank7 = &CutterJobs::afBlankFeedWhileCut;
-    const JobProcedure file = &CutterJobs::afFileSingleFeed;
-    const JobProcedure qr11 = &CutterJobs::afQrFeedWhileCut;
+    const JobProcedure mode6 = &CutterJobs::afBlankSingleFeed;
+    const JobProcedure mode7 = &CutterJobs::afBlankFeedWhileCut;
 
     // Single-sheet jobs: rotation and passes as set; a QR text naming no file
     // in the plot file's folder cuts nothing; in mode 5 "NOQR;" keeps the last
@@ -383,11 +340,12 @@ void TestJobs::edgeCases_data()
     }, "MD0,0,3000,4000,4;!PG;CMD:10;", "-"};
     const QStringList unsafe{"../base", "sub/inner", "a\\b", "job7\n", "job7\x7f"};
     for (int i = 0; i < unsafe.size(); ++i)
-        QTest::addRow("QR text %d", i) << Case{N, &CutterJobs::qrScanMarkNet, codes({unsafe[i]}, 1), q, ""};
+        QTest::addRow("QR text %d", i)
+            << Case{N, &CutterJobs::qrScanMarkNet, codes({unsafe[i]}, 1), "CMD:101;", ""};
     QTest::newRow("QR matrix") << Case{N, &CutterJobs::qrMatrixScanNet, [=](Rig &r) {
         codes({"NOQR;", "job7", "NOQR;", "missing", "NOQR;"}, 1)(r);
         r.host.presses = 4;
-    }, q, "++", {}, [](Rig &r) {
+    }, "CMD:101;", "++", {}, [](Rig &r) {
         QCOMPARE(r.sim->cutter().instructions().count(QStringLiteral("CMD:101")), 5);
         QCOMPARE(r.host.triggerWaits, 5);
         QCOMPARE(moves(r.received()).size(), 4);
@@ -396,46 +354,58 @@ void TestJobs::edgeCases_data()
     // The places of a matrix with 5 mm and 2.5 mm gaps for a cutter that
     // reports the start origin (0, 0) at every query; "CMD:202;" after each move.
     const auto matrix = [](MatrixLayout layout, const QStringList &moved) {
+        const int presses = qMax(1, int(moved.size()));
         return Case{N, &CutterJobs::matrixBlankNet, [=](Rig &r) {
             r.host.settings.matrix = layout;
             r.host.settings.gapFirstMm = 5.0;
             r.host.settings.gapSecondMm = 2.5;
-            r.host.presses = qMax(1, int(moved.size()));
-            QStringList replies{"0,0;", "FREE;"};
-            for (int i = 0; i < r.host.presses; ++i)
-                replies << (moved.isEmpty() ? QStringList{"FREE;"} : QStringList{"0,0;", "FREE;", "OK;", "FREE;"});
-            r.sim->cutter().config().scriptedReplies = replies;
-        }, "", QString(qMax(1, int(moved.size())) + 1, '+'), {}, [=](Rig &r) {
+            r.host.presses = presses;
+            // The origin query and its poll, then per place the position query,
+            // the poll after the move, "CMD:202;" and the poll after the sheet.
+            QStringList &replies = r.sim->cutter().config().scriptedReplies;
+            replies = QStringList{"0,0;", "FREE;"};
+            for (int i = 0; i < presses; ++i)
+                replies << (moved.isEmpty() ? QStringList{"FREE;"}
+                                            : QStringList{"0,0;", "FREE;", "OK;", "FREE;"});
+        }, "", QString(presses + 1, '+'), {}, [=](Rig &r) {
             QCOMPARE(moves(r.received()), moved);
-            QCOMPARE(r.sim->cutter().instructions().count(QStringLiteral("CMD:202")), moved.size());
+            QCOMPARE(r.sim->cutter().instructions().count(QLatin1String("CMD:202")), moved.size());
         }};
     };
-    QTest::newRow("matrix of four")
-        << matrix(MatrixLayout::Four, {"SP2;PU0,3100;", "SP2;PU4200,3100;", "SP2;PU4200,0;", "SP2;PU0,0;"});
+    QTest::newRow("matrix of four") << matrix(
+        MatrixLayout::Four, {"SP2;PU0,3100;", "SP2;PU4200,3100;", "SP2;PU4200,0;", "SP2;PU0,0;"});
     QTest::newRow("matrix of two") << matrix(MatrixLayout::Two, {"SP2;PU4200,0;", "SP2;PU0,0;"});
     QTest::newRow("matrix of one") << matrix(MatrixLayout::One, {"SP2;PU0,0;"});
     QTest::newRow("no matrix selected") << matrix(MatrixLayout::None, {});
 
     // Auto-feed: the start position (d / 2 truncated; the QR modes take the
     // size from the plot file) and the smart search over P1..P4.
-    QTest::newRow("d 3001 truncates") << Case{U, blank, design("MD0,0,4000,3001,3;", false), kIn + kPlace, "+"};
-    QTest::newRow("QR, rotated plot file")
-        << Case{U, &CutterJobs::afQrSingleFeed, design("MD0,0,4000,3001,5;", true), kIn + "PU120,7300;CMD:10;",
-                "+"};
-    QTest::newRow("no mark: stays at P4") << Case{U, file, [](Rig &r) { r.host.settings.feed.smartScan = true; },
-                                                  kPlace + m + p2 + m + p3 + m + p4 + m + md, "+"};
+    const auto design = [](const QString &header, bool rotate = false) {
+        return [=](Rig &r) {
+            r.usePlots(header);
+            r.host.settings.rotate = rotate;
+        };
+    };
+    const JobProcedure file = &CutterJobs::afFileSingleFeed;
+    QTest::newRow("d 3001") << Case{U, mode6, design("MD0,0,4000,3001,3;"), kIn + kPlace, "+"};
+    QTest::newRow("QR, rotated plot file") << Case{U, &CutterJobs::afQrSingleFeed,
+        design("MD0,0,4000,3001,5;", true), kIn + "PU120,7300;CMD:10;", "+"};
+    QTest::newRow("no mark: stays at P4")
+        << Case{U, file, [](Rig &r) { r.host.settings.feed.smartScan = true; },
+                "PU120,7800;CMD:10;CMD:106;PU120,8400;CMD:10;CMD:106;PU520,8400;CMD:10;CMD:106;"
+                "PU520,7800;CMD:10;CMD:106;CMD:202;" + kMd, "+"};
 
     // Auto-feed: an unregistered sheet leaves uncut (after a pause in modes 8
     // and 9) and is counted; the QR modes select files as mode 5 does; mode
     // 11 takes an unanswered pre-feed check as paper after a second.
-    const auto noMark = [](Rig &r) {
+    const JobProcedure qr11 = &CutterJobs::afQrFeedWhileCut;
+    QTest::newRow("8, no mark") << Case{U, file, [](Rig &r) {
         r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
         r.host.settings.feed.sheetsLeft = 2;
         r.jobs->autoFeedPauses.beforeUncutEject = 1000;
-    };
-    QTest::newRow("8, no mark") << Case{U, file, noMark, uncut, "-+", {}, took(1000)};
-    QTest::newRow("11, no code, then one kept") << Case{U, qr11, codes({"NOQR;", "job7", "NOQR;"}, 3), "",
-                                                        "-++"};
+    }, kMd + "!PG;CMD:10;" + kRelease, "-+", {}, took(1000)};
+    QTest::newRow("11, no code, then one kept")
+        << Case{U, qr11, codes({"NOQR;", "job7", "NOQR;"}, 3), "", "-++"};
     QTest::newRow("11, a missing file is not kept")
         << Case{U, qr11, codes({"job7", "missing", "NOQR;"}, 3), "", "+--"};
     QTest::newRow("11, leaving the folder, no MD")
@@ -450,19 +420,79 @@ void TestJobs::edgeCases_data()
 
     // Auto-feed: two feeds never closer than the interval; an empty container
     // asks the operator (Feed While Cutting once the last pre-fed sheet is out).
-    const auto interval = [](Rig &r) {
-        r.host.settings.feed.feedIntervalSecs = 1;
-        r.host.settings.feed.sheetsLeft = 3;
+    const auto feed = [](int inContainer, int count, QList<bool> answers, int intervalSecs = 0) {
+        return [=](Rig &r) {
+            r.sim->cutter().config().sheets = inContainer;
+            r.host.settings.feed.sheetsLeft = count;
+            r.host.settings.feed.feedIntervalSecs = intervalSecs;
+            r.host.answers = answers;
+        };
     };
-    QTest::newRow("6, feed interval") << Case{U, blank, interval, "", "+++", {}, took(2000)};
-    QTest::newRow("7, feed interval") << Case{U, blank7, interval, "", "+++", {}, took(3000)};
-    QTest::newRow("single, Cancel ends") << Case{U, blank, media(1, 3, {}), "", "+", paper};
-    QTest::newRow("while cutting, OK feeds from the container")
-        << Case{U, blank7, media(2, 4, {true}), "CMD:105,300;" + kPaper + kFeed + kPaper + kIn, "++++", paper};
-    QTest::newRow("while cutting, nothing left: no box") << Case{U, blank7, media(2, 2, {}), "", "++"};
+    const QStringList paper{"No Paper..."};
+    QTest::newRow("6, interval") << Case{U, mode6, feed(9, 3, {}, 1), "", "+++", {}, took(2000)};
+    QTest::newRow("7, interval") << Case{U, mode7, feed(9, 3, {}, 1), "", "+++", {}, took(3000)};
+    QTest::newRow("6, Cancel ends") << Case{U, mode6, feed(1, 3, {}), "", "+", paper};
+    QTest::newRow("7, Cancel ends") << Case{U, mode7, feed(2, 4, {}), "", "++", paper};
+    QTest::newRow("7, OK feeds from the container") << Case{U, mode7, feed(2, 4, {true}),
+        "CMD:105,300;" + kPaper + kFeed + kPaper + kIn, "++++", paper};
+    QTest::newRow("7, nothing left: no box") << Case{U, mode7, feed(2, 2, {}), "", "++"};
+
+    // Once the cutter has answered the instruction `at`, Stop is pressed (the
+    // cutter busy 1.2 s with each sheet), or the cutter falls silent and Stop
+    // follows, or the USB cutter is unplugged. A live cutter finishes its
+    // sheet; a silent one is abandoned at once and no reply is made up (an
+    // unanswered position query must not move the carriage); a sheet not
+    // finished is not counted. `after`: all that is sent from then on.
+    const auto interrupted = [](JobLink link, JobProcedure run, const QString &at,
+                                const QString &kind, const QString &after, const QString &sheets,
+                                int waits) {
+        const auto setUp = [=](Rig &r) {
+            r.host.settings.feed.sheetsLeft = 3;
+            r.host.presses = 1;
+            r.sim->cutter().config().busyMs = kind == "stop" ? 1200 : 0;
+            r.onInstruction = [&r, at, kind](const QString &instruction) {
+                if (r.mark >= 0 || instruction != at)
+                    return;
+                r.mark = r.received().size();
+                if (kind == "stop")
+                    r.host.running = false;
+                if (kind == "silent") {
+                    r.sim->faults().silent = true;
+                    QTimer::singleShot(200, [&r] { r.host.running = false; });
+                }
+                if (kind == "unplug")
+                    QTimer::singleShot(0, [&r] {
+                        r.bed.unplug(r.device);
+                        r.sim->hangUp();
+                    });
+            };
+        };
+        return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
+            QVERIFY(r.mark >= 0);
+            QVERIFY(r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
+            QVERIFY(kind != "stop" || r.clock.elapsed() >= 1200);
+            QCOMPARE(r.host.triggerWaits, waits);
+            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent");
+            const QString sent = r.received().mid(r.mark);
+            const QRegularExpression all(QRegularExpression::anchoredPattern(after));
+            QVERIFY2(all.match(sent).hasMatch(), qPrintable(sent));
+        }};
+    };
+    QTest::newRow("Stop during a matrix sheet")
+        << interrupted(N, &CutterJobs::matrixScanNet, "!PG", "stop", "(CMD:10;)+", "+", 0);
+    QTest::newRow("Stop during an auto-feed sheet") << interrupted(U, file, "CMD:202", "stop",
+        ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
+    QTest::newRow("silent after a sheet")
+        << interrupted(N, &CutterJobs::scanMarkNet, "!PG", "silent", "CMD:10;", "+", 0);
+    QTest::newRow("silent at the position query")
+        << interrupted(N, &CutterJobs::matrixScanNet, "CMD:10", "silent", "CMD:203;", "+", 1);
+    QTest::newRow("silent at the pre-feed check")
+        << interrupted(U, &CutterJobs::afFileFeedWhileCut, "CMD:5", "silent", "CMD:108;", "", 0);
+    QTest::newRow("unplugged during the cut")
+        << interrupted(U, mode6, "CMD:202", "unplug", ".*", "", 0);
 }
 
-void TestJobs::edgeCases()
+void TestJobs::runs()
 {
     QFETCH(Case, c);
     Rig rig(c.link);
@@ -488,74 +518,6 @@ void TestJobs::edgeCases()
         c.check(rig);
 }
 
-
-
-
-
-// Once the cutter has answered the instruction `at`, Stop is pressed, or the
-// cutter falls silent and Stop follows, or the USB cutter is unplugged. A
-// live cutter finishes its sheet first; a silent one is abandoned at once and
-// no reply is made up (an unanswered position query must not move the
-// carriage); a sheet not finished is not counted.
-void TestJobs::interruptions_data()
-{
-    QTest::addColumn<JobProcedure>("procedure");
-    QTest::addColumn<QString>("at");
-    QTest::addColumn<QString>("event");
-    QTest::addColumn<int>("waits");
-    QTest::addColumn<QString>("after"); // a pattern of all sent after the event
-    QTest::addColumn<int>("sheetsLeft");
-    const JobProcedure matrix = &CutterJobs::matrixScanNet;
-    const JobProcedure feed = &CutterJobs::afFileSingleFeed;
-    QTest::newRow("Stop during a matrix sheet") << matrix << "!PG" << "stop" << 0 << "(CMD:10;)+" << 3;
-    QTest::newRow("Stop during an auto-feed sheet")
-        << feed << "CMD:202" << "stop" << 0 << ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;" << 2;
-    QTest::newRow("silent after a sheet") << &CutterJobs::scanMarkNet << "!PG" << "silent" << 0 << "CMD:10;" << 3;
-    QTest::newRow("silent at the position query") << matrix << "CMD:10" << "silent" << 1 << "CMD:203;" << 3;
-    QTest::newRow("silent at the pre-feed check")
-        << &CutterJobs::afFileFeedWhileCut << "CMD:5" << "silent" << 0 << "CMD:108;" << 3;
-    QTest::newRow("unplugged during the cut") << feed << "CMD:202" << "unplug" << 0 << ".*" << 3;
-}
-
-void TestJobs::interruptions()
-{
-    QFETCH(JobProcedure, procedure);
-    QFETCH(QString, at);
-    QFETCH(QString, event);
-    QFETCH(int, waits);
-    QFETCH(QString, after);
-    QFETCH(int, sheetsLeft);
-    const bool network = procedure == &CutterJobs::matrixScanNet || procedure == &CutterJobs::scanMarkNet;
-    const int busyMs = event == QLatin1String("stop") ? 1200 : 0;
-    Rig rig(network ? N : U, busyMs);
-    rig.host.presses = 1;
-    int atEvent = -1;
-    rig.onInstruction = [&](const QString &instruction) {
-        if (atEvent >= 0 || instruction != at)
-            return;
-        atEvent = rig.received().size();
-        if (event == QLatin1String("stop"))
-            rig.host.running = false;
-        if (event == QLatin1String("silent")) {
-            rig.sim->faults().silent = true;
-            QTimer::singleShot(200, [&] { rig.host.running = false; });
-        }
-        if (event == QLatin1String("unplug"))
-            QTimer::singleShot(0, [&] {
-                rig.bed.unplug(rig.device);
-                rig.sim->hangUp();
-            });
-    };
-    rig.run(procedure);
-    QVERIFY(atEvent >= 0);
-    QVERIFY(rig.clock.elapsed() >= busyMs && rig.clock.elapsed() < CutterLink::kSilenceMs + 2000);
-    QCOMPARE(rig.host.triggerWaits, waits);
-    QCOMPARE(rig.host.states.contains("Waiting for the cutter..."), event == QLatin1String("silent"));
-    const QRegularExpression pattern(QRegularExpression::anchoredPattern(after));
-    QVERIFY2(pattern.match(rig.received().mid(atEvent)).hasMatch(), qPrintable(rig.received().mid(atEvent)));
-    QCOMPARE(rig.sheetsLeft(), sheetsLeft);
-}
-
 // Set stores the carriage position, Back moves by the difference to it. The
 // calibration draws its pattern, moves under the camera and reads up to two
 // marks; only a reading taken in that exchange is a measurement, within 5 mm.
@@ -570,38 +532,39 @@ void TestJobs::carriage_data()
     QTest::addColumn<QString>("expected"); // calibration: from the move under the camera
     QTest::addColumn<QStringList>("boxes");
     const char *ops[] = {"set", "back", "calibration"};
+    const QStringList none;
     const QStringList error{"Connect Error!"};
     const QStringList asked{"Start Auto-Adjust"};
     const QStringList done = asked + QStringList{"Auto-Adjust Completed!"};
     const QString read = QStringLiteral("PU0,0;CMD:10;CMD:106;");
     const QString oneOff = read + "CMD:201,39,1;PU40,40;CMD:10;CMD:106;";
-    const QStringList centred{"320,240,25;"};
-    QTest::newRow("set") << 0 << N << "" << centred << "CMD:203;" << QStringList{"Set"};
-    QTest::newRow("back") << 1 << N << "" << centred << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
+    QTest::newRow("set") << 0 << N << "" << none << "CMD:203;" << QStringList{"Set"};
+    QTest::newRow("back") << 1 << N << "" << none << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
                           << QStringList{"Back"};
     for (int op = 0; op < 3; ++op) {
-        const QStringList pre = op == 2 ? asked : QStringList();
-        QTest::addRow("%s, invalid address", ops[op]) << op << N << "invalid address" << centred << "" << pre;
-        QTest::addRow("%s, cutter off", ops[op]) << op << N << "off" << centred << "" << pre + error;
+        const QStringList pre = op == 2 ? asked : none;
+        QTest::addRow("%s, invalid address", ops[op])
+            << op << N << "invalid address" << none << "" << pre;
+        QTest::addRow("%s, cutter off", ops[op]) << op << N << "off" << none << "" << pre + error;
         // No USB cutter: no old reply may be taken for a position or a measurement.
-        QTest::addRow("%s, USB cutter absent", ops[op]) << op << U << "" << centred << "" << pre + error;
+        QTest::addRow("%s, no USB cutter", ops[op]) << op << U << "" << none << "" << pre + error;
         if (op < 2)
-            QTest::addRow("%s, closed unanswered", ops[op]) << op << N << "hang up" << centred << "CMD:203;"
-                                                            << error;
+            QTest::addRow("%s, no reply", ops[op])
+                << op << N << "hang up" << none << "CMD:203;" << error;
     }
-    QTest::newRow("centred") << 2 << N << "" << centred
-                             << read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;" << done;
-    QTest::newRow("1 mm off, then centred")
-        << 2 << N << "" << QStringList{"330,250,25;", "320,240,25;"} << oneOff + "CMD:201,39,1;" << done;
-    QTest::newRow("exactly 5 mm is accepted")
-        << 2 << N << "" << QStringList{"370,190,25;", "320,240,25;"}
-        << read + "CMD:201,45,-3;PU-200,200;CMD:10;CMD:106;CMD:201,45,-3;" << done;
-    QTest::newRow("6 mm off") << 2 << N << "" << QStringList{"380,240,25;"} << read << asked;
-    QTest::newRow("no mark") << 2 << N << "" << QStringList{} << read << asked;
-    QTest::newRow("mark of size 0") << 2 << N << "" << QStringList{"330,250,0;"} << read << asked;
-    QTest::newRow("only two numbers") << 2 << N << "" << QStringList{"330,250;"} << read << asked;
-    QTest::newRow("second reading lost") << 2 << N << "" << QStringList{"330,250,25;", "NOMARK;"} << oneOff
-                                         << asked;
+    const auto calibration = [&](const QStringList &marks, const QString &sent, bool completes) {
+        QTest::newRow(qPrintable(marks.join(' ')))
+            << 2 << N << "" << marks << sent << (completes ? done : asked);
+    };
+    calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;", true);
+    calibration({"330,250,25;", "320,240,25;"}, oneOff + "CMD:201,39,1;", true); // 1 mm off
+    calibration({"370,190,25;", "320,240,25;"}, // 5 mm off, the bound
+                read + "CMD:201,45,-3;PU-200,200;CMD:10;CMD:106;CMD:201,45,-3;", true);
+    calibration({"380,240,25;"}, read, false); // 6 mm off
+    calibration({"NOMARK;"}, read, false);
+    calibration({"330,250,0;"}, read, false);
+    calibration({"330,250;"}, read, false);
+    calibration({"330,250,25;", "NOMARK;"}, oneOff, false); // the second reading lost
 }
 
 void TestJobs::carriage()
@@ -633,7 +596,7 @@ void TestJobs::carriage()
         op == 1 ? rig.jobs->backOrigin(link, x, y) : rig.jobs->setOrigin(link, x, y);
     const QString sent = rig.received();
     QCOMPARE(op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, expected);
-    QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // the pattern first
+    QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
     QCOMPARE(rig.host.boxes, boxes);
     QCOMPARE(QPoint(x, y), boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
 }
