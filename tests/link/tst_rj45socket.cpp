@@ -1,11 +1,9 @@
-// The network link against the simulated cutter on loopback, and the
-// simulator's own outputs (transcript, rendered sheet).
-// Reconnecting and giving up on a silent cutter are covered by the job tests.
+// The network link against the simulated cutter on loopback. Giving up on a
+// silent cutter is covered by the job tests.
 #include "linkhelpers.h"
 #include "rj45socket.h"
 #include "simserver.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 class TestRj45Socket : public QObject
@@ -14,7 +12,7 @@ class TestRj45Socket : public QObject
 private slots:
     void eachReadTakesOneReplyAsItCame();
     void secondExchangeDuringWaitIsRefused();
-    void simulatorLogsAndRenders();
+    void pollSurvivesCutterGoneAndBack();
 };
 
 // The simulated cutter on a free loopback port and the link connected to it.
@@ -62,24 +60,21 @@ void TestRj45Socket::secondExchangeDuringWaitIsRefused()
     QVERIFY(!rig.sim.cutter().instructions().contains(QStringLiteral("CMD:5")));
 }
 
-void TestRj45Socket::simulatorLogsAndRenders()
+// The cutter switched off and on again: the poll goes on over a new
+// connection, and every failed attempt tells the caller.
+void TestRj45Socket::pollSurvivesCutterGoneAndBack()
 {
     NetRig rig;
     QVERIFY(rig.connected);
-    QTemporaryDir dir;
-    QVERIFY(rig.sim.setTranscript(dir.filePath("log.txt")));
-    rig.sim.setRenderDir(dir.path());
-    rig.link.sendCmd("MD0,0,2000,1000,3;SP1;PU0,500;PD2000,500;SP2;PU1000,0;PD1000,1000;!PG;");
-    QCOMPARE(rig.link.readReply(), QStringLiteral("MD_OK;"));
-
-    QFile log(dir.filePath("log.txt"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().contains(" tx MD_OK;\n")); // "<ms> rx|tx <bytes>" per transfer
-    // 4 px per mm plus an 8 px margin: the crease along y = 500 units, the cut along x = 1000.
-    const QImage sheet(dir.filePath("sheet-001.png"));
-    QCOMPARE(sheet.pixel(8 + 25, 8 + 50), QColor(Qt::black).rgb());
-    QCOMPARE(sheet.pixel(8 + 100, 8 + 80), QColor(Qt::blue).rgb());
-    QCOMPARE(sheet.pixel(8 + 30, 8 + 80), QColor(Qt::white).rgb());
+    const quint16 port = rig.sim.serverPort();
+    QList<bool> waiting;
+    rig.link.setWaitingHook([&](bool w) { waiting << w; });
+    rig.sim.stopListening();
+    QTimer::singleShot(1500, &rig.sim, [&] { rig.sim.listen(QHostAddress::LocalHost, port); });
+    QCOMPARE(rig.link.waitFree(), WaitOutcome::Done);
+    QVERIFY(waiting.count(true) >= 2);
+    QCOMPARE(waiting.last(), false); // the answer cleared it
+    QCOMPARE(rig.sim.connectionCount(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestRj45Socket)
