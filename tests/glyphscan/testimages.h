@@ -31,11 +31,12 @@ struct Frame {
         return {pixels.data(), kWidth, kHeight, int32_t(pixels.size()), int32_t(!rgbData.empty()),
                 shape, polarity, size, 0, 0, 0, 0, 0, &text[0]};
     }
-    // The same picture as R = G = B, whose grey is the original value again.
-    Frame &rgb()
+    // The same picture as R = G = B, whose grey is the original value again;
+    // with blueInk B is 255, so black becomes pure blue (grey 29).
+    Frame &rgb(bool blueInk = false)
     {
         for (uint8_t v : grey)
-            rgbData.insert(rgbData.end(), 3, v);
+            rgbData.insert(rgbData.end(), {v, v, blueInk ? uint8_t(255) : v});
         return *this;
     }
     void set(int x, int y, uint8_t v)

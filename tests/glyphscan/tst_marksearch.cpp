@@ -41,6 +41,8 @@ void TestMarkSearch::findsMark_data()
                                       << "";
     QTest::newRow("white disc inverted") << white << 3 << 1 << 5.0f << QPoint(320, 240) << "";
     QTest::newRow("white disc plain") << white << 3 << 0 << 5.0f << none << "";
+    QTest::newRow("polarity 2 is dark on light") << black << 3 << 2 << 5.0f << QPoint(320, 240)
+                                                 << "";
     QTest::newRow("ring, circle test") << Frame().ring(200, 300, 120, 20, 20) << 3 << 0 << 6.0f
                                        << QPoint(200, 300) << "";
     // Open rings at the circle test's limit: 10 misses pass, 11 do not.

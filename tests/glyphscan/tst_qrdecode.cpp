@@ -41,8 +41,11 @@ void TestQrDecode::readsCode_data()
     QTest::newRow("light on dark") << light << 0 << 0 << QByteArray();
     QTest::newRow("light on dark, inverted") << light << 1 << 20 << QByteArray(job.c_str());
     // Modules of grey 30 vanish at clip 20 and are back at clip 40.
-    QTest::newRow("grey 30 modules, rgb") << Frame().qr(job, 320, 240, 6, 30, 255).rgb() << 0 << 40
-                                          << QByteArray(job.c_str());
+    QTest::newRow("grey 30 modules") << Frame().qr(job, 320, 240, 6, 30, 255) << 0 << 40
+                                     << QByteArray(job.c_str());
+    // (306 R + 601 G + 117 B) >> 10: blue modules are grey 29, red ones 76.
+    QTest::newRow("blue modules, rgb") << Frame().qr(job, 320, 240, 6, 0, 255).rgb(true) << 0 << 40
+                                       << QByteArray(job.c_str());
     QTest::newRow("zero byte cuts the text")
         << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255) << 0 << 20
         << QByteArray("AB");

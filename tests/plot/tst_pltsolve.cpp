@@ -183,6 +183,7 @@ void TestPltSolve::mdSize_data()
     QTest::newRow("five fields") << "MD0,0,4000,3000,3;SP1;" << QSize(3000, 4000);
     QTest::newRow("four fields, after other text") << "IN;MD0,0,100,200;" << QSize(200, 100);
     QTest::newRow("no MD") << "IN;SP1;PU0,0;" << QSize(0, 0);
+    QTest::newRow("M not followed by D starts over") << "MMD0,0,7,8,3;" << QSize(0, 0);
     QTest::newRow("truncated") << "MD0,0,4000" << QSize(0, 4000);
 }
 
