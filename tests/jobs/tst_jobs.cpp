@@ -195,7 +195,6 @@ const QString kFeed = QStringLiteral("CMD:109,0,0,0,0;CMD:105,300;");
 const QString kIn = QStringLiteral("CMD:5;");
 const QString kPlace = QStringLiteral("PU120,7800;CMD:10;");
 const QString kRelease = QStringLiteral("CMD:6;CMD:111;");
-const QString kPreFeed = QStringLiteral("CMD:110;");
 const QString kMd = QStringLiteral("MD0,0,4000,3000,4;");
 const QString kQrMd = QStringLiteral("MD0,0,4000,3000,5;");
 
@@ -215,7 +214,6 @@ struct Case
 
 } // namespace
 
-Q_DECLARE_METATYPE(JobLink)
 Q_DECLARE_METATYPE(Case)
 
 class TestJobs : public QObject
@@ -275,15 +273,15 @@ void TestJobs::eachModeSendsItsSheets_data()
     const auto whileCutting = [](const QString &cut, int sheets, bool preFeedLast) {
         const QString sheet =
             kIn + kPaper + "%1" + kPlace + cut + kRelease + "CMD:105,300;" + kPaper;
-        return kPaper + kFeed + kPaper + sheet.arg(kPreFeed).repeated(sheets - 1)
-            + sheet.arg(preFeedLast ? kPreFeed : QString());
+        return kPaper + kFeed + kPaper + sheet.arg("CMD:110;").repeated(sheets - 1)
+            + sheet.arg(preFeedLast ? "CMD:110;" : "");
     };
     QTest::newRow("6 blank, single feed") << 6 << false << 3 << single(blank, "CMD:105,400;");
-    QTest::newRow("7 blank, feed while cutting") << 7 << false << 3 << whileCutting(blank, 3, true);
+    QTest::newRow("7 blank, while cutting") << 7 << false << 3 << whileCutting(blank, 3, true);
     QTest::newRow("8 file, single feed") << 8 << false << 3 << single(mark, "CMD:105,400;");
-    QTest::newRow("9 file, feed while cutting") << 9 << false << 3 << whileCutting(mark, 3, false);
+    QTest::newRow("9 file, while cutting") << 9 << false << 3 << whileCutting(mark, 3, false);
     QTest::newRow("10 QR, single feed") << 10 << false << 3 << single(qr, "CMD:105,300;");
-    QTest::newRow("11 QR, feed while cutting") << 11 << false << 3 << whileCutting(qr, 3, false);
+    QTest::newRow("11 QR, while cutting") << 11 << false << 3 << whileCutting(qr, 3, false);
     // Mode 7 pre-feeds whenever the container has paper, 9 and 11 not for the last sheet.
     QTest::newRow("7, count 1") << 7 << false << 1 << whileCutting(blank, 1, true);
     QTest::newRow("9, count 1") << 9 << false << 1 << whileCutting(mark, 1, false);
@@ -380,16 +378,13 @@ void TestJobs::runs_data()
 
     // Auto-feed: the start position (d / 2 truncated; the QR modes take the
     // size from the plot file) and the smart search over P1..P4.
-    const auto design = [](const QString &header, bool rotate = false) {
-        return [=](Rig &r) {
-            r.usePlots(header);
-            r.host.settings.rotate = rotate;
-        };
-    };
     const JobProcedure file = &CutterJobs::afFileSingleFeed;
-    QTest::newRow("d 3001") << Case{U, mode6, design("MD0,0,4000,3001,3;"), kIn + kPlace, "+"};
-    QTest::newRow("QR, rotated plot file") << Case{U, &CutterJobs::afQrSingleFeed,
-        design("MD0,0,4000,3001,5;", true), kIn + "PU120,7300;CMD:10;", "+"};
+    QTest::newRow("d 3001") << Case{U, mode6, [](Rig &r) { r.usePlots("MD0,0,4000,3001,3;"); },
+        kIn + kPlace, "+"};
+    QTest::newRow("QR, rotated plot file") << Case{U, &CutterJobs::afQrSingleFeed, [](Rig &r) {
+        r.usePlots("MD0,0,4000,3001,5;");
+        r.host.settings.rotate = true;
+    }, kIn + "PU120,7300;CMD:10;", "+"};
     QTest::newRow("no mark: stays at P4")
         << Case{U, file, [](Rig &r) { r.host.settings.feed.smartScan = true; },
                 "PU120,7800;CMD:10;CMD:106;PU120,8400;CMD:10;CMD:106;PU520,8400;CMD:10;CMD:106;"
@@ -416,7 +411,7 @@ void TestJobs::runs_data()
             if (instruction == QLatin1String("CMD:5") && !r.received().contains(kIn + kPaper))
                 r.sim->cutter().config().scriptedReplies = QStringList{QString()};
         };
-    }, kIn + kPaper + kPreFeed + kPlace, "++", {}, took(1000)};
+    }, kIn + kPaper + "CMD:110;" + kPlace, "++", {}, took(1000)};
 
     // Auto-feed: two feeds never closer than the interval; an empty container
     // asks the operator (Feed While Cutting once the last pre-fed sheet is out).
@@ -428,21 +423,21 @@ void TestJobs::runs_data()
             r.host.answers = answers;
         };
     };
-    const QStringList paper{"No Paper..."};
-    QTest::newRow("6, interval") << Case{U, mode6, feed(9, 3, {}, 1), "", "+++", {}, took(2000)};
-    QTest::newRow("7, interval") << Case{U, mode7, feed(9, 3, {}, 1), "", "+++", {}, took(3000)};
-    QTest::newRow("6, Cancel ends") << Case{U, mode6, feed(1, 3, {}), "", "+", paper};
-    QTest::newRow("7, Cancel ends") << Case{U, mode7, feed(2, 4, {}), "", "++", paper};
+    QTest::newRow("6, interval") << Case{U, mode6, feed(9, 3, {}, 1), "", "+++", {}, took(1900)};
+    QTest::newRow("7, interval") << Case{U, mode7, feed(9, 3, {}, 1), "", "+++", {}, took(2900)};
+    QTest::newRow("6, Cancel ends") << Case{U, mode6, feed(1, 3, {}), "", "+", {"No Paper..."}};
+    QTest::newRow("7, Cancel ends") << Case{U, mode7, feed(2, 4, {}), "", "++", {"No Paper..."}};
     QTest::newRow("7, OK feeds from the container") << Case{U, mode7, feed(2, 4, {true}),
-        "CMD:105,300;" + kPaper + kFeed + kPaper + kIn, "++++", paper};
+        "CMD:105,300;" + kPaper + kFeed + kPaper + kIn, "++++", {"No Paper..."}};
     QTest::newRow("7, nothing left: no box") << Case{U, mode7, feed(2, 2, {}), "", "++"};
 
     // Once the cutter has answered the instruction `at`, Stop is pressed (the
     // cutter busy 1.2 s with each sheet), or the cutter falls silent and Stop
-    // follows, or the USB cutter is unplugged. A live cutter finishes its
-    // sheet; a silent one is abandoned at once and no reply is made up (an
-    // unanswered position query must not move the carriage); a sheet not
-    // finished is not counted. `after`: all that is sent from then on.
+    // follows, or it hangs up before its next reply, or the USB cutter is
+    // unplugged. A live cutter finishes its sheet; a silent one is abandoned
+    // at once; no reply is made up (a position query left unanswered must not
+    // move the carriage); a sheet not finished is not counted. `after`: all
+    // that is sent from then on.
     const auto interrupted = [](JobLink link, JobProcedure run, const QString &at,
                                 const QString &kind, const QString &after, const QString &sheets,
                                 int waits) {
@@ -456,10 +451,14 @@ void TestJobs::runs_data()
                 r.mark = r.received().size();
                 if (kind == "stop")
                     r.host.running = false;
-                if (kind == "silent") {
-                    r.sim->faults().silent = true;
+                r.sim->faults().silent = kind == "silent" || kind == "hang up";
+                if (kind == "silent")
                     QTimer::singleShot(200, [&r] { r.host.running = false; });
-                }
+                if (kind == "hang up") // the connection drops instead of the next reply
+                    QTimer::singleShot(200, [&r] {
+                        r.sim->dropConnection();
+                        r.sim->faults().silent = false;
+                    });
                 if (kind == "unplug")
                     QTimer::singleShot(0, [&r] {
                         r.bed.unplug(r.device);
@@ -470,9 +469,10 @@ void TestJobs::runs_data()
         return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
             QVERIFY(r.mark >= 0);
             QVERIFY(r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
-            QVERIFY(kind != "stop" || r.clock.elapsed() >= 1200);
+            QVERIFY(kind != "stop" || r.clock.elapsed() >= 1000); // waited, not abandoned
             QCOMPARE(r.host.triggerWaits, waits);
-            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent");
+            const bool lost = kind == "silent" || kind == "hang up";
+            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), lost);
             const QString sent = r.received().mid(r.mark);
             const QRegularExpression all(QRegularExpression::anchoredPattern(after));
             QVERIFY2(all.match(sent).hasMatch(), qPrintable(sent));
@@ -484,8 +484,8 @@ void TestJobs::runs_data()
         ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
     QTest::newRow("silent after a sheet")
         << interrupted(N, &CutterJobs::scanMarkNet, "!PG", "silent", "CMD:10;", "+", 0);
-    QTest::newRow("silent at the position query")
-        << interrupted(N, &CutterJobs::matrixScanNet, "CMD:10", "silent", "CMD:203;", "+", 1);
+    QTest::newRow("no reply to the position query")
+        << interrupted(N, &CutterJobs::matrixScanNet, "CMD:10", "hang up", "CMD:203;", "+", 1);
     QTest::newRow("silent at the pre-feed check")
         << interrupted(U, &CutterJobs::afFileFeedWhileCut, "CMD:5", "silent", "CMD:108;", "", 0);
     QTest::newRow("unplugged during the cut")
@@ -526,7 +526,7 @@ void TestJobs::runs()
 void TestJobs::carriage_data()
 {
     QTest::addColumn<int>("op"); // set, back, calibration
-    QTest::addColumn<JobLink>("link");
+    QTest::addColumn<bool>("usb");
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("marks");
     QTest::addColumn<QString>("expected"); // calibration: from the move under the camera
@@ -538,23 +538,24 @@ void TestJobs::carriage_data()
     const QStringList done = asked + QStringList{"Auto-Adjust Completed!"};
     const QString read = QStringLiteral("PU0,0;CMD:10;CMD:106;");
     const QString oneOff = read + "CMD:201,39,1;PU40,40;CMD:10;CMD:106;";
-    QTest::newRow("set") << 0 << N << "" << none << "CMD:203;" << QStringList{"Set"};
-    QTest::newRow("back") << 1 << N << "" << none << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
+    QTest::newRow("set") << 0 << false << "" << none << "CMD:203;" << QStringList{"Set"};
+    QTest::newRow("back") << 1 << false << "" << none << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
                           << QStringList{"Back"};
     for (int op = 0; op < 3; ++op) {
         const QStringList pre = op == 2 ? asked : none;
+        const QStringList failed = pre + error;
         QTest::addRow("%s, invalid address", ops[op])
-            << op << N << "invalid address" << none << "" << pre;
-        QTest::addRow("%s, cutter off", ops[op]) << op << N << "off" << none << "" << pre + error;
+            << op << false << "invalid address" << none << "" << pre;
+        QTest::addRow("%s, cutter off", ops[op]) << op << false << "off" << none << "" << failed;
         // No USB cutter: no old reply may be taken for a position or a measurement.
-        QTest::addRow("%s, no USB cutter", ops[op]) << op << U << "" << none << "" << pre + error;
+        QTest::addRow("%s, no USB cutter", ops[op]) << op << true << "" << none << "" << failed;
         if (op < 2)
             QTest::addRow("%s, no reply", ops[op])
-                << op << N << "hang up" << none << "CMD:203;" << error;
+                << op << false << "hang up" << none << "CMD:203;" << error;
     }
     const auto calibration = [&](const QStringList &marks, const QString &sent, bool completes) {
         QTest::newRow(qPrintable(marks.join(' ')))
-            << 2 << N << "" << marks << sent << (completes ? done : asked);
+            << 2 << false << "" << marks << sent << (completes ? done : asked);
     };
     calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;", true);
     calibration({"330,250,25;", "320,240,25;"}, oneOff + "CMD:201,39,1;", true); // 1 mm off
@@ -570,7 +571,7 @@ void TestJobs::carriage_data()
 void TestJobs::carriage()
 {
     QFETCH(int, op);
-    QFETCH(JobLink, link);
+    QFETCH(bool, usb);
     QFETCH(QString, fault);
     QFETCH(QStringList, marks);
     QFETCH(QString, expected);
@@ -591,9 +592,9 @@ void TestJobs::carriage()
     }
     int x = 1200, y = -35;
     if (op == 2)
-        rig.jobs->autoAdjust(link);
+        rig.jobs->autoAdjust(usb ? U : N);
     else
-        op == 1 ? rig.jobs->backOrigin(link, x, y) : rig.jobs->setOrigin(link, x, y);
+        op == 1 ? rig.jobs->backOrigin(usb ? U : N, x, y) : rig.jobs->setOrigin(usb ? U : N, x, y);
     const QString sent = rig.received();
     QCOMPARE(op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, expected);
     QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
