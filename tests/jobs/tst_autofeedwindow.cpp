@@ -1,5 +1,6 @@
-// The main window runs an auto-feed mode over the USB link: the Start button,
-// the count spin box going down, the "No Paper..." box, the state label. The
+// The main window runs an auto-feed mode over the USB link: the Start button
+// and the controls it locks, the count spin box going down, the "No Paper..."
+// box, the state label; and the trigger keys of the matrix jobs. The
 // simulated cutter sits behind a mocked udev node (run under umockdev-wrapper);
 // the program's own pauses apply, so the run is one sheet long.
 #include "../link/mockusb.h" // first: before any Qt header
@@ -7,14 +8,33 @@
 #include "mainwidget.h"
 #include "simserver.h"
 
+#include "triggerkeys.h"
+
 #include <QtTest>
 #include <QtWidgets>
+
+namespace {
+// The controls a running job locks; Start stays usable as Stop.
+const char *const kLocked[] = {"connectBtn", "devType", "prevMode", "nextMode", "filePath",
+                               "setFilePath"};
+
+bool allEnabled(const QWidget &window, bool enabled)
+{
+    for (const char *name : kLocked) {
+        if (window.findChild<QWidget *>(name)->isEnabled() != enabled)
+            return false;
+    }
+    return true;
+}
+} // namespace
 
 class TestAutoFeedWindow : public QObject
 {
     Q_OBJECT
 private slots:
     void runCountsDownUntilCancelInPaperBox();
+    void triggerKeys_data();
+    void triggerKeys();
 };
 
 // Mode 6 with the link type RJ45 (auto-feed ignores it), two sheets to cut
@@ -41,17 +61,21 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     MainWidget window;
     window.feedIntervalSecs = 0;
     window.findChild<QSpinBox *>("count")->setValue(2);
-    QString title;
+    auto *start = window.findChild<QPushButton *>("startBtn");
+    QString title, startWhileRunning;
+    bool lockedWhileRunning = false;
     QTimer operatorAtBox; // answers the box once it is up
     operatorAtBox.callOnTimeout([&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
             title = box->windowTitle();
+            startWhileRunning = start->text();
+            lockedWhileRunning = allEnabled(window, false) && start->isEnabled();
             box->button(QMessageBox::Cancel)->click();
         }
     });
     operatorAtBox.start(20);
 
-    QTest::mouseClick(window.findChild<QPushButton *>("startBtn"), Qt::LeftButton);
+    QTest::mouseClick(start, Qt::LeftButton);
 
     QCOMPARE(sim.cutter().finishedSheets().size(), 1);
     QCOMPARE(sim.cutter().instructions().last(), QStringLiteral("CMD:108")); // none after Cancel
@@ -59,6 +83,47 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
     QCOMPARE(window.findChild<QLabel *>("stateText")->text(),
              QCoreApplication::translate("MainWidget", "Idle..."));
+    QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
+    QVERIFY(lockedWhileRunning);
+    QCOMPARE(start->text(), QCoreApplication::translate("MainWidget", "Start"));
+    QVERIFY(allEnabled(window, true) && start->isEnabled());
+}
+
+void TestAutoFeedWindow::triggerKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("windowActive");
+    QTest::addColumn<bool>("pressed");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("Space, window active") << int(Qt::Key_Space) << true << true << "";
+    QTest::newRow("Space, window inactive") << int(Qt::Key_Space) << false << false << " ";
+    QTest::newRow("Volume Up, window inactive") << int(Qt::Key_VolumeUp) << false << true << "";
+    QTest::newRow("other key") << int(Qt::Key_A) << true << false << "a";
+}
+
+// A matrix job waits for the trigger with a listener installed; without one
+// (no matrix job) every key reaches the window.
+void TestAutoFeedWindow::triggerKeys()
+{
+    QFETCH(int, key);
+    QFETCH(bool, windowActive);
+    QFETCH(bool, pressed);
+    QFETCH(QString, typed);
+    QLineEdit edit;
+    TriggerKeys::setWindowActive(windowActive);
+    bool waiting = true;
+    {
+        TriggerListener listener;
+        QTimer::singleShot(0, [&] { QTest::keyClick(&edit, Qt::Key(key)); });
+        QTimer::singleShot(100, [&] { waiting = false; });
+        QCOMPARE(TriggerKeys::waitForTrigger([&] { return waiting; }), pressed);
+        QCOMPARE(edit.text(), typed);
+    }
+    QVERIFY(!TriggerKeys::armed());
+    edit.clear();
+    QTest::keyClick(&edit, Qt::Key_Space);
+    QCOMPARE(edit.text(), QStringLiteral(" "));
+    TriggerKeys::setWindowActive(false);
 }
 
 QTEST_MAIN(TestAutoFeedWindow)

@@ -17,6 +17,24 @@
 
 #include <random>
 
+using Points = QList<QPoint>;
+
+static bool isRed(QRgb p)
+{
+    return qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110;
+}
+
+// Thin antialiased curves: the darkest non-red pixel of the 3 x 3 block.
+static bool darkNear(const QImage &image, QPoint p)
+{
+    int darkest = 255;
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+            if (!isRed(image.pixel(p + QPoint(dx, dy))))
+                darkest = qMin(darkest, qGray(image.pixel(p + QPoint(dx, dy))));
+    return darkest < 100;
+}
+
 // Two creases and two cut paths, the first of them closed.
 static const QByteArray boxPlot = "MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\n"
                                   "PU1400,400;PD1400,2600;\nSP2;\n"
@@ -35,6 +53,8 @@ private slots:
     void batchedMatchesSegmentBySegment();
     void sourceReadsAsThePlotReader();
     void cameraFrameReplacedOnlyWhenItDecodes();
+    void routeSampleAndKnife_data();
+    void routeSampleAndKnife();
     void windowPreviewTransportAndDrop();
 
 private:
@@ -248,6 +268,69 @@ void TestViews::cameraFrameReplacedOnlyWhenItDecodes()
     cam.resetImage(); // black, in the one size recognition takes
     QCOMPARE(cam.frame.size(), QSize(640, 480));
     QCOMPARE(cam.frame.pixel(320, 240), qRgb(0, 0, 0));
+}
+
+// Route sample, 200 x 200: square (40,40)-(160,160) at 20 pixels per mm, so
+// knife offset 0.3 mm rounds each corner with r = 6 and close offset 0.5 mm
+// is a red overcut of 10 pixels. Side view, 200 x 150: the knife holder's
+// edges at x 85 and 115, or the pen's wider body.
+void TestViews::routeSampleAndKnife_data()
+{
+    QTest::addColumn<bool>("knife");
+    QTest::addColumn<bool>("close");
+    QTest::addColumn<Points>("dark");
+    QTest::addColumn<Points>("light");
+    QTest::addColumn<Points>("red");    // with close offset: where the overcut lies
+    QTest::addColumn<Points>("notRed"); // ... and where it does not
+    const Points sides{{100, 40}, {160, 100}, {100, 160}, {40, 100}};
+    // On the quarter arcs round each corner, and the top side run on.
+    const Points route{{164, 44}, {155, 164}, {35, 155}, {44, 35}, {163, 40}};
+    QTest::newRow("plain") << false << false << sides << route << Points() << Points();
+    QTest::newRow("overcut from the corner") << false << true << sides << route
+                                             << Points{{42, 40}, {48, 40}}
+                                             << Points{{37, 40}, {53, 40}};
+    QTest::newRow("knife route") << true << false << (sides + route) << Points() << Points()
+                                 << Points();
+    QTest::newRow("overcut where the top side begins")
+        << true << true << (sides + route) << Points() << Points{{48, 40}, {54, 40}}
+        << Points{{43, 40}, {59, 40}};
+}
+
+void TestViews::routeSampleAndKnife()
+{
+    QFETCH(bool, knife);
+    QFETCH(bool, close);
+    QFETCH(Points, dark);
+    QFETCH(Points, light);
+    QFETCH(Points, red);
+    QFETCH(Points, notRed);
+    CutView cut;
+    cut.resize(200, 200);
+    cut.knifeOffsetOn = knife;
+    cut.closeOffsetOn = close;
+    const QImage image = cut.grab().toImage();
+    for (const QPoint &p : dark)
+        QVERIFY2(darkNear(image, p), qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
+    for (const QPoint &p : light)
+        QVERIFY(qGray(image.pixel(p)) > 180);
+    for (const QPoint &p : red)
+        QVERIFY(isRed(image.pixel(p)));
+    for (const QPoint &p : notRed)
+        QVERIFY(!isRed(image.pixel(p)));
+    int reds = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x)
+            reds += isRed(image.pixel(x, y));
+    QCOMPARE(reds > 0, close);
+
+    KnifeView side;
+    side.resize(200, 150);
+    side.knifeOffsetOn = knife;
+    const QImage sideImage = side.grab().toImage();
+    const Points pen{{66, 25}, {133, 25}, {83, 70}}, holder{{85, 25}, {115, 25}, {115, 75}};
+    for (const QPoint &p : knife ? holder : pen)
+        QVERIFY(darkNear(sideImage, p));
+    QCOMPARE(darkNear(sideImage, {66, 25}), !knife);
 }
 
 void TestViews::windowPreviewTransportAndDrop()
