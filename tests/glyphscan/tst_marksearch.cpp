@@ -61,6 +61,14 @@ void TestMarkSearch::findsMark_data()
         QTest::addRow("ring stretched %.2f", aspect)
             << Frame().ring(320, 240, 100, 16, 0, 0, aspect) << 3 << 0 << 5.0f
             << (found ? QPoint(320, 240) : none) << "";
+    // A plus passes the solid-disc test's empty corners; a hole of 3 x 3 pixels
+    // at its centre leaves 59 of the 64 centre pixels set, one of 4 x 4 leaves
+    // 52 (more than 53 are needed).
+    const Frame plus = Frame().block(260, 220, 120, 40, 0).block(300, 180, 40, 120, 0);
+    QTest::newRow("plus, 3 px hole") << Frame(plus).block(319, 239, 3, 3, 255) << 2 << 0 << 6.0f
+                                     << QPoint(320, 240) << "";
+    QTest::newRow("plus, 4 px hole") << Frame(plus).block(318, 238, 4, 4, 255) << 2 << 0 << 6.0f
+                                     << none << "";
     QTest::newRow("oblong area 1504") << Frame().block(300, 200, 94, 78, 0) << 1 << 0 << 5.0f
                                       << QPoint(346, 238) << "";
     QTest::newRow("oblong area 1469") << Frame().block(300, 200, 92, 78, 0) << 1 << 0 << 5.0f
