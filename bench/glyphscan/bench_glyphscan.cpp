@@ -129,15 +129,21 @@ void BM_QrFirstLevel(benchmark::State &state)
     }
 }
 
-void BM_QrNoCodePlainSheet(benchmark::State &state)
+// qr_decode on a frame without a code; `sequential` scans the levels on the
+// calling thread alone.
+void decodeNoCode(benchmark::State &state, Frame f, int polarity, bool sequential = false)
 {
-    Frame f = plainSheet();
     for (auto _ : state) {
-        ScanRequest r = f.request(0);
-        qr_decode(&r);
+        ScanRequest r = f.request(polarity);
+        if (sequential)
+            benchmark::DoNotOptimize(glyphscan::decodeRequest(&r, {true, false}));
+        else
+            qr_decode(&r);
         benchmark::DoNotOptimize(r.text[0]);
     }
 }
+
+void BM_QrNoCodePlainSheet(benchmark::State &state) { decodeNoCode(state, plainSheet(), 0); }
 
 // The same frame scanned at all nine levels, without skipping the levels
 // whose result is known: what the shortcut saves.
@@ -155,42 +161,18 @@ void BM_QrNoCodePlainSheetAllLevels(benchmark::State &state)
 // The light sheet seen with polarity 1, as the camera view tries it after
 // polarity 0 found nothing: a dark, noisy ground that every clip level up to
 // the paper's grey keeps, so each of those scans walks noise edge by edge.
-void BM_QrNoCodeDarkNoisy(benchmark::State &state)
-{
-    Frame f = plainSheet();
-    for (auto _ : state) {
-        ScanRequest r = f.request(1);
-        qr_decode(&r);
-        benchmark::DoNotOptimize(r.text[0]);
-    }
-}
+void BM_QrNoCodeDarkNoisy(benchmark::State &state) { decodeNoCode(state, plainSheet(), 1); }
 
 void BM_QrNoCodeDarkNoisySequential(benchmark::State &state)
 {
-    Frame f = plainSheet();
-    for (auto _ : state) {
-        ScanRequest r = f.request(1);
-        benchmark::DoNotOptimize(glyphscan::decodeRequest(&r, {true, false}));
-    }
+    decodeNoCode(state, plainSheet(), 1, true);
 }
 
-void BM_QrNoCodeNineLevels(benchmark::State &state)
-{
-    Frame f = fullRangeSheet();
-    for (auto _ : state) {
-        ScanRequest r = f.request(0);
-        qr_decode(&r);
-        benchmark::DoNotOptimize(r.text[0]);
-    }
-}
+void BM_QrNoCodeNineLevels(benchmark::State &state) { decodeNoCode(state, fullRangeSheet(), 0); }
 
 void BM_QrNoCodeNineLevelsSequential(benchmark::State &state)
 {
-    Frame f = fullRangeSheet();
-    for (auto _ : state) {
-        ScanRequest r = f.request(0);
-        benchmark::DoNotOptimize(glyphscan::decodeRequest(&r, {true, false}));
-    }
+    decodeNoCode(state, fullRangeSheet(), 0, true);
 }
 
 // One recognition pass of the camera view when nothing is found: mark search
