@@ -116,6 +116,10 @@ void MainWidget::setUpUsbLink()
     // scan is missed.
     usbWatcher = new UsbHotplugWatcher(this);
     connect(usbWatcher, &UsbHotplugWatcher::devicesChanged, this, &MainWidget::refreshDeviceList);
+    // An origin command, the calibration or the camera set-up found the
+    // cutter held by another program (a job says so when it ends).
+    connect(usbOperate, &UsbOperate::cutterInUse, this,
+            [this] { ui->stateText->setText(cutterInUseText()); });
     refreshDeviceList();
 }
 

@@ -44,6 +44,11 @@ void JobRunner::start(int workIndex)
     m_ui.startBtn->setText(stopText());
     m_usb.setDevice(m_ui.device->currentText());
 
+    // Another program holding the cutter ends the job at its first use of
+    // the link; the state line then says so instead of "Idle...".
+    bool inUse = false;
+    const QMetaObject::Connection watch =
+        QObject::connect(&m_usb, &UsbOperate::cutterInUse, [&inUse] { inUse = true; });
     const DispatchEntry *entry = dispatchEntry(workIndex);
     const JobProcedure procedure = procedureFor(workIndex, m_ui.devType->currentText());
     if (procedure) {
@@ -52,7 +57,8 @@ void JobRunner::start(int workIndex)
             trigger = std::make_unique<TriggerListener>();
         (m_jobs.*procedure)();
     }
-    unlock();
+    QObject::disconnect(watch);
+    unlock(inUse ? cutterInUseText() : QCoreApplication::translate("MainWidget", "Idle..."));
 }
 
 void JobRunner::requestStop()
@@ -74,7 +80,7 @@ void JobRunner::lock()
     m_ui.setFilePath->setEnabled(false);
 }
 
-void JobRunner::unlock()
+void JobRunner::unlock(const QString &state)
 {
     const QString type = m_ui.devType->currentText();
     if (type == QLatin1String("USB"))
@@ -89,5 +95,10 @@ void JobRunner::unlock()
     m_ui.startBtn->setEnabled(true);
     m_ui.startBtn->setIcon(QIcon(QStringLiteral(":/png/start.png")));
     m_ui.startBtn->setText(startText());
-    m_ui.stateText->setText(QCoreApplication::translate("MainWidget", "Idle..."));
+    m_ui.stateText->setText(state);
+}
+
+QString cutterInUseText()
+{
+    return QCoreApplication::translate("MainWidget", "The cutter is in use by another program");
 }

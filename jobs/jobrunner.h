@@ -22,6 +22,9 @@ struct RunnerControls
     QLabel *stateText;
 };
 
+// What the state line says when another program holds the USB cutter.
+QString cutterInUseText();
+
 // The Start/Stop button. The button carries the job state: "Start" enabled is
 // idle, "Stop" is running, "Start" disabled is stop requested (the procedure
 // still runs and looks at the button at its own check points).
@@ -41,7 +44,7 @@ private:
     void start(int workIndex);
     void requestStop();
     void lock();
-    void unlock();
+    void unlock(const QString &state);
 
     RunnerControls m_ui;
     CutterJobs &m_jobs;

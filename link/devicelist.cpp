@@ -24,11 +24,8 @@ void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &de
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb)
 {
     // The refresh may run from a hot-plug event in the middle of a job: the
-    // job's cutter must stay selected afterwards.
-    const QString selected = usb.device();
-    refreshDeviceList(device, connectBtn, devType, usb.listDevices(), [&usb](const QString &name) {
-        usb.setDevice(name);
-        return usb.deviceExists();
-    });
-    usb.setDevice(selected);
+    // link's selection, and the node it holds, stay as they are.
+    const QStringList present = usb.listDevices();
+    refreshDeviceList(device, connectBtn, devType, present,
+                      [&present](const QString &name) { return present.contains(name); });
 }

@@ -19,7 +19,7 @@ class UsbOperate;
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &names,
                        const std::function<bool(const QString &)> &exists);
 
-// The same with the cutters attached to the USB link. The link's selected
-// cutter is the same afterwards, so a refresh from a hot-plug event during a
-// job does not redirect the job to another cutter.
+// The same with the cutters attached to the USB link (listDevices). The
+// link's selected cutter and its held node are left alone, so a refresh from
+// a hot-plug event during a job neither redirects nor interrupts the job.
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb);

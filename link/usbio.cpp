@@ -1,74 +1,87 @@
 #include "usbio.h"
 
-#include <QDeadlineTimer>
-
 #include <cerrno>
 #include <cstring>
-#include <poll.h>
+#include <fcntl.h>
 #include <unistd.h>
 
-namespace UsbIo {
 namespace {
 
-enum class Ready { Yes, TimedOut, Gone, Abandoned };
-
-// Waits until fd is ready for `events`; POLLHUP/POLLERR without data means gone.
-Ready waitReady(int fd, short events, int wakeFd, const QDeadlineTimer &deadline)
+int openNode(const QString &path)
 {
-    for (;;) {
-        pollfd fds[2] = {{fd, events, 0}, {wakeFd, POLLIN, 0}};
-        const int left = deadline.isForever() ? -1 : int(deadline.remainingTime());
-        const int n = ::poll(fds, wakeFd >= 0 ? 2 : 1, left);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Ready::Gone;
-        if (n == 0)
-            return Ready::TimedOut;
-        if (wakeFd >= 0 && (fds[1].revents & POLLIN))
-            return Ready::Abandoned;
-        if (fds[0].revents & events)
-            return Ready::Yes;
-        return Ready::Gone; // POLLHUP, POLLERR or POLLNVAL
-    }
+    return ::open(path.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
 }
 
 } // namespace
 
-bool writeAll(int fd, const QByteArray &bytes, int wakeFd)
+UsbNode::Open UsbNode::openResult(int error)
 {
-    const QDeadlineTimer noLimit(QDeadlineTimer::Forever);
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        if (waitReady(fd, POLLOUT, wakeFd, noLimit) != Ready::Yes)
-            return false;
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
+    switch (error) {
+    case EBUSY:
+        return Open::InUse;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return Open::Missing;
+    default:
+        return Open::Refused;
     }
-    // On a non-blocking usblp node the last transfer may still be running;
-    // closing now would cancel it. Writable again means it completed.
-    return waitReady(fd, POLLOUT, wakeFd, noLimit) == Ready::Yes;
 }
 
-QByteArray readOnce(int fd, int timeoutMs, int wakeFd)
+UsbNode::Open UsbNode::open(const QString &path)
 {
-    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
-                                                : QDeadlineTimer(timeoutMs));
+    close();
+    const int fd = openNode(path);
+    if (fd < 0)
+        return openResult(errno);
+    m_fd = fd;
+    m_path = path;
+    return Open::Ok;
+}
+
+void UsbNode::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_path.clear();
+}
+
+UsbNode::Open UsbNode::probe(const QString &path)
+{
+    const int fd = openNode(path);
+    if (fd < 0)
+        return openResult(errno);
+    ::close(fd);
+    return Open::Ok;
+}
+
+UsbNode::Io UsbNode::read(QByteArray &bytes)
+{
     char buffer[kMaxReply];
     for (;;) {
-        if (waitReady(fd, POLLIN, wakeFd, deadline) != Ready::Yes)
-            return QByteArray();
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return QByteArray(); // 0 bytes, ENODEV, EIO: the device is gone
-        return QByteArray(buffer, int(::strnlen(buffer, size_t(n))));
+        if (n < 0)
+            return errno == EAGAIN ? Io::Again : Io::Gone;
+        if (n == 0)
+            return Io::Again; // an empty transfer: nothing to take
+        bytes = QByteArray(buffer, int(::strnlen(buffer, size_t(n))));
+        return Io::Done;
     }
 }
 
-} // namespace UsbIo
+UsbNode::Io UsbNode::write(const char *data, qsizetype size, qsizetype &written)
+{
+    written = 0;
+    for (;;) {
+        const ssize_t n = ::write(m_fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno == EAGAIN ? Io::Again : Io::Gone;
+        written = n;
+        return n > 0 || size == 0 ? Io::Done : Io::Again;
+    }
+}

@@ -1,23 +1,46 @@
 #pragma once
 #include <QByteArray>
+#include <QString>
 
-// Single transfers on an open device node (usblp /dev/usb/lpN or a pty that
-// stands in for it). Both give up when wakeFd (an eventfd, -1 for none)
-// becomes readable, so a waiting caller can abandon them.
-namespace UsbIo {
+// The cutter's device node (/dev/usb/lpN, bound by the kernel's usblp
+// driver) held open, non-blocking. Only system calls here: waiting is the
+// caller's business (the fd can be watched for readiness).
+//
+// usblp submits one read request while the node is open and cancels it at
+// close, losing what it had collected and the program had not read: so the
+// node stays open between transfers, and whatever is found unread before a
+// command belongs to an earlier one.
+class UsbNode
+{
+public:
+    static constexpr int kMaxReply = 64; // one reply is one transfer of at most 64 bytes
 
-constexpr int kMaxReply = 64; // one reply is at most one 64-byte transfer
+    enum class Open { Ok, InUse, Missing, Refused }; // InUse: EBUSY, another program holds it
+    enum class Io { Done, Again, Gone };             // Gone: the device vanished (ENODEV, EIO...)
 
-// Writes all bytes, looping on partial writes, EINTR and EAGAIN, and returns
-// once the device has taken them. Works on blocking and non-blocking fds; a
-// non-blocking one lets an abandon end a transfer the device does not take.
-// false when the device went away, an error occurred or it was abandoned.
-bool writeAll(int fd, const QByteArray &bytes, int wakeFd);
+    UsbNode() = default;
+    ~UsbNode() { close(); }
+    UsbNode(const UsbNode &) = delete;
+    UsbNode &operator=(const UsbNode &) = delete;
 
-// Reads one transfer of at most 64 bytes, waiting at most timeoutMs (< 0:
-// without limit). Returns the bytes up to the first NUL; empty on time-out,
-// abandon, or when the device is gone (hang-up, 0-byte read, ENODEV/EIO),
-// the last without waiting.
-QByteArray readOnce(int fd, int timeoutMs, int wakeFd);
+    Open open(const QString &path);
+    void close();
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    QString path() const { return m_path; }
 
-} // namespace UsbIo
+    // One read of at most 64 bytes, without waiting. Done: `bytes` holds what
+    // the read returned up to the first NUL (a 0-byte read gives Again).
+    Io read(QByteArray &bytes);
+    // One write of as much as the driver takes now; `written` says how much.
+    Io write(const char *data, qsizetype size, qsizetype &written);
+
+    // Opens and closes the node at once: could it be opened (InUse counts as attached)?
+    static Open probe(const QString &path);
+
+private:
+    static Open openResult(int error);
+
+    int m_fd = -1;
+    QString m_path;
+};

@@ -1,183 +1,177 @@
 #include "usboperate.h"
 
+#include "cutterprotocol.h"
 #include "usbdevices.h"
-#include "usbio.h"
 
-#include <QThread>
+#include <QDeadlineTimer>
 #include <QtDebug>
 
-#include <fcntl.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+namespace {
 
-void UsbWrite::Write()
+// Bounds the reads that drop stale replies: a device that keeps sending cannot hold a command back.
+constexpr int kMaxStaleReads = 16;
+
+int remainingMs(const QDeadlineTimer &deadline)
 {
-    m_written = m_fd >= 0 && UsbIo::writeAll(m_fd, m_cmd.toUtf8(), m_wakeFd);
-    if (!m_written)
-        qWarning() << "USB write failed";
-    emit done();
-    qDebug() << "Send:" << m_cmd;
+    return deadline.isForever() ? -1 : int(deadline.remainingTime());
 }
 
-void UsbRead::Read()
-{
-    if (m_fd < 0) {
-        on_read_timeout();
-        return;
-    }
-    const QString text = QString::fromLatin1(UsbIo::readOnce(m_fd, m_timeoutMs, m_wakeFd));
-    emit upgrade(text);
-    qDebug() << "Recv:" << text;
-}
+} // namespace
 
-void UsbRead::on_read_timeout()
-{
-    emit upgrade(QString());
-}
+UsbOperate::UsbOperate(QObject *parent) : QObject(parent) {}
 
-UsbOperate::UsbOperate(QObject *parent) : QObject(parent)
-{
-    m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
-
-UsbOperate::~UsbOperate()
-{
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
-}
+UsbOperate::~UsbOperate() = default;
 
 QStringList UsbOperate::listDevices()
 {
     QStringList names;
+    bool heldStillThere = false;
     for (const UsbDevices::Cutter &c : UsbDevices::attachedCutters()) {
-        if (opens(c.instance, c.node))
+        const bool held = m_node.isOpen() && c.instance == instanceName && c.node == m_node.path();
+        heldStillThere = heldStillThere || held;
+        // The held node is not opened again: usblp would refuse it, and the
+        // probe's close would cancel the job's read request.
+        if (held)
+            names << c.instance;
+        else if (const UsbNode::Open probe = UsbNode::probe(c.node);
+                 probe == UsbNode::Open::Ok || probe == UsbNode::Open::InUse)
             names << c.instance;
     }
+    if (m_node.isOpen() && !heldStillThere)
+        release();
     return names;
-}
-
-bool UsbOperate::opens(const QString &instance, const QString &node) const
-{
-    if (node.isEmpty())
-        return false;
-    // A refresh during one of our own transfers must not take the busy cutter for a missing one.
-    if (!m_openInstance.isEmpty() && instance == m_openInstance)
-        return true;
-    const int fd = ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
 }
 
 void UsbOperate::setDevice(const QString &instance)
 {
+    if (instance != instanceName)
+        release();
     instanceName = instance;
-}
-
-// Opens the selected cutter's node for one transfer; -1 when it is not there.
-int UsbOperate::openNode()
-{
-    const QString node = UsbDevices::nodeFor(instanceName);
-    if (node.isEmpty())
-        return -1;
-    const int fd = ::open(node.toLocal8Bit().constData(), O_RDWR | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0)
-        return -1;
-    // Non-blocking transfers: a blocked usblp write cannot be interrupted, a
-    // polled one can (the worker waits in poll() beside the wake fd).
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    m_openInstance = instanceName;
-    return fd;
-}
-
-void UsbOperate::closeNode(int fd)
-{
-    ::close(fd);
-    m_openInstance.clear();
 }
 
 bool UsbOperate::deviceExists()
 {
-    return opens(instanceName, UsbDevices::nodeFor(instanceName));
-}
-
-void UsbOperate::on_UsbRead_upgrade(QString s)
-{
-    m_reply = s;
-    readIdle = true;
-}
-
-void UsbOperate::on_UsbWrite_done()
-{
-    writeIdle = true;
-}
-
-void UsbOperate::resetWake()
-{
-    eventfd_t drained;
-    ::eventfd_read(m_wakeFd, &drained); // non-blocking; nothing pending is fine
-}
-
-// Waits for the running worker's completion signal. When the caller stops,
-// the worker is told to give up and is still collected, so no thread outlives
-// the transfer and the node is closed only after the worker let go of it.
-void UsbOperate::collectWorker(bool &idle)
-{
-    if (pumpUntil([&idle] { return idle; }, -1) == Pump::Stopped) {
-        markAbandoned(true);
-        ::eventfd_write(m_wakeFd, 1);
-        pumpUntil([&idle] { return idle; }, -1, false, false);
+    if (m_node.isOpen()) {
+        if (UsbDevices::nodeFor(instanceName) == m_node.path())
+            return true;
+        release(); // unplugged, or plugged in again under another node
     }
+    return acquire();
+}
+
+bool UsbOperate::acquire()
+{
+    if (m_node.isOpen())
+        return true;
+    const QString path = UsbDevices::nodeFor(instanceName);
+    const UsbNode::Open result = path.isEmpty() ? UsbNode::Open::Missing : m_node.open(path);
+    const bool changed = result != m_lastOpen;
+    m_lastOpen = result;
+    switch (result) {
+    case UsbNode::Open::Ok:
+        return true;
+    case UsbNode::Open::InUse:
+        if (changed)
+            qWarning().noquote() << "The cutter is in use by another program:" << instanceName << path;
+        emit cutterInUse();
+        return false;
+    case UsbNode::Open::Refused:
+        if (changed)
+            qWarning().noquote() << "The cutter's node cannot be opened (permissions?):" << path;
+        return false;
+    case UsbNode::Open::Missing:
+        return false;
+    }
+    return false;
+}
+
+void UsbOperate::release()
+{
+    m_node.close();
+}
+
+UsbOperate::Pump UsbOperate::waitForNode(QSocketNotifier::Type type, int timeoutMs)
+{
+    QSocketNotifier notifier(m_node.fd(), type);
+    bool ready = false;
+    connect(&notifier, &QSocketNotifier::activated, &notifier, [&ready, &notifier] {
+        ready = true;
+        notifier.setEnabled(false);
+    });
+    return pumpUntil([&ready] { return ready; }, timeoutMs);
+}
+
+void UsbOperate::dropStaleReplies()
+{
+    QStringList stale;
+    QByteArray bytes;
+    for (int i = 0; i < kMaxStaleReads; ++i) {
+        const UsbNode::Io io = m_node.read(bytes);
+        if (io == UsbNode::Io::Gone)
+            release();
+        if (io != UsbNode::Io::Done)
+            break;
+        stale << QString::fromLatin1(bytes);
+    }
+    if (!stale.isEmpty())
+        qInfo() << "discarded stale reply:" << stale.join(QString());
 }
 
 bool UsbOperate::write(const QString &cmd)
 {
-    const int fd = openNode();
-    if (fd < 0)
+    if (!acquire())
         return false;
-    resetWake();
-    writeIdle = false;
-    auto *writer = new UsbWrite(fd, cmd, m_wakeFd);
-    auto *thread = new QThread;
-    connect(thread, &QThread::started, writer, &UsbWrite::Write);
-    connect(writer, &UsbWrite::done, this, &UsbOperate::on_UsbWrite_done);
-    connect(writer, &UsbWrite::done, thread, &QThread::quit, Qt::DirectConnection);
-    writer->moveToThread(thread);
-    thread->start(QThread::InheritPriority);
-    collectWorker(writeIdle);
-    thread->wait();
-    const bool written = writer->written();
-    delete writer;
-    delete thread;
-    closeNode(fd);
-    return written;
+    dropStaleReplies();
+    const QByteArray bytes = cmd.toUtf8();
+    qsizetype done = 0;
+    while (m_node.isOpen() && done < bytes.size()) {
+        qsizetype written = 0;
+        const UsbNode::Io io = m_node.write(bytes.constData() + done, bytes.size() - done, written);
+        done += written;
+        if (io == UsbNode::Io::Gone)
+            release();
+        else if (io == UsbNode::Io::Again && waitForNode(QSocketNotifier::Write, -1) == Pump::Stopped)
+            markAbandoned(true);
+        if (abandoned())
+            break;
+    }
+    if (done < bytes.size()) {
+        qWarning() << "USB write failed after" << done << "of" << bytes.size() << "bytes";
+        return false;
+    }
+    qDebug() << "Send:" << cmd;
+    return true;
 }
 
 void UsbOperate::read(int timeoutMs)
 {
     m_reply.clear();
-    const int fd = openNode();
-    if (fd < 0)
+    if (!acquire())
         return;
-    resetWake();
-    readIdle = false;
-    auto *reader = new UsbRead(fd, timeoutMs, m_wakeFd);
-    auto *thread = new QThread;
-    connect(thread, &QThread::started, reader, &UsbRead::Read);
-    connect(reader, &UsbRead::upgrade, this, &UsbOperate::on_UsbRead_upgrade);
-    connect(reader, &UsbRead::upgrade, thread, &QThread::quit, Qt::DirectConnection);
-    reader->moveToThread(thread);
-    thread->start(QThread::InheritPriority);
-    collectWorker(readIdle);
-    thread->wait();
-    delete reader;
-    delete thread;
-    closeNode(fd);
-    if (abandoned())
-        m_reply.clear();
-    else if (!m_reply.isEmpty())
+    const QDeadlineTimer deadline(timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                                : QDeadlineTimer(timeoutMs));
+    for (;;) {
+        QByteArray bytes;
+        const UsbNode::Io io = m_node.read(bytes);
+        if (io == UsbNode::Io::Gone) {
+            release();
+            return;
+        }
+        if (io == UsbNode::Io::Done) {
+            m_reply = QString::fromLatin1(bytes);
+            break;
+        }
+        const Pump pump = waitForNode(QSocketNotifier::Read, remainingMs(deadline));
+        if (pump == Pump::Stopped) {
+            markAbandoned(true);
+            return;
+        }
+        if (pump == Pump::TimedOut)
+            break;
+    }
+    if (!m_reply.isEmpty())
         setWaiting(false);
+    qDebug() << "Recv:" << m_reply;
 }
 
 bool UsbOperate::sendCmd(const QString &cmd)
@@ -199,7 +193,7 @@ QString UsbOperate::readReply(int timeoutMs)
 
 WaitOutcome UsbOperate::waitFree()
 {
-    return pollUntil(QStringLiteral("CMD:10;"), QStringLiteral("FREE;"));
+    return pollUntil(CutterProtocol::kStatusPoll, CutterProtocol::kFree);
 }
 
 WaitOutcome UsbOperate::waitReply(const QString &expected)

@@ -1,55 +1,25 @@
 #pragma once
 #include "cutterlink.h"
+#include "usbio.h"
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 
-// One write on its own short-lived thread.
-class UsbWrite : public QObject
-{
-    Q_OBJECT
-public:
-    UsbWrite(int fd, const QString &cmd, int wakeFd) : m_fd(fd), m_cmd(cmd), m_wakeFd(wakeFd) {}
-    bool written() const { return m_written; }
-
-signals:
-    void done();
-
-public slots:
-    void Write();
-
-private:
-    int m_fd;
-    QString m_cmd;
-    int m_wakeFd;
-    bool m_written = false;
-};
-
-// One read (at most 64 bytes) on its own short-lived thread; timeout in ms, -1 = forever.
-class UsbRead : public QObject
-{
-    Q_OBJECT
-public:
-    UsbRead(int fd, int timeoutMs, int wakeFd) : m_fd(fd), m_timeoutMs(timeoutMs), m_wakeFd(wakeFd) {}
-
-signals:
-    void upgrade(QString readStr);
-
-public slots:
-    void Read();
-    void on_read_timeout();
-
-private:
-    int m_fd;
-    int m_timeoutMs;
-    int m_wakeFd;
-};
-
-// The cutter over USB (usblp). The link has no open state: every write and
-// every read opens the selected cutter's node (O_RDWR|O_CLOEXEC|O_NOCTTY),
-// runs one transfer on a worker thread while the GUI thread handles events,
-// and closes it. An unplugged cutter simply fails the next open.
+// The cutter over USB (usblp). The selected cutter's node is opened at its
+// first use and held open until the cutter is unplugged (udev no longer lists
+// it under that node, or a transfer fails with ENODEV/EIO), another cutter is
+// selected, or the link goes. The next use after a failure looks the node up
+// again by the interface name (the lpN number may have changed) and opens it.
+// While it is held no other program can open the cutter (usblp allows one
+// open at a time); an open refused with EBUSY is reported (cutterInUse).
+//
+// Every command is written after whatever the driver already holds unread has
+// been read and dropped (logged as "discarded stale reply: ..."), so a reply
+// read after a command always comes from the cutter after that command.
+// Transfers never block: a wait is a QSocketNotifier on the node while the
+// GUI thread handles events.
 //
 // Differences from the network link: readReply stores the text for reply();
 // a read of a vanished device ends at once with the empty reply; waitFree and
@@ -62,14 +32,16 @@ public:
     explicit UsbOperate(QObject *parent = nullptr);
     ~UsbOperate() override;
 
-    // Instance names of the attached cutters whose node opens now.
+    // Instance names of the attached cutters that can be opened now: the
+    // held one, and those whose node opens or is held by another program.
     QStringList listDevices();
-    // Selects the cutter by instance name; its node is looked up at each use.
+    // Selects the cutter by instance name; another one than before lets the held node go.
     void setDevice(const QString &instance);
     QString device() const { return instanceName; }
-    // The selected cutter is attached and its node opens (or is open for a
-    // transfer of this link right now: usblp allows one open at a time).
+    // The selected cutter is attached and its node is held (opened now if it was not).
     bool deviceExists();
+    // The selected cutter's node is held open now.
+    bool holdsNode() const { return m_node.isOpen(); }
 
     bool sendCmd(const QString &cmd) override;
     // One read; the text is also kept for reply(). No device: the empty text.
@@ -80,24 +52,22 @@ public:
     WaitOutcome waitReply(const QString &expected);
     bool isUsable() override { return deviceExists(); }
 
-public slots:
-    void on_UsbRead_upgrade(QString s);
-    void on_UsbWrite_done();
+signals:
+    // An open found the cutter held by another program (EBUSY).
+    void cutterInUse();
 
 private:
-    bool opens(const QString &instance, const QString &node) const;
-    int openNode();
-    void closeNode(int fd);
+    bool acquire();
+    void release();
     bool write(const QString &cmd);
     void read(int timeoutMs);
+    void dropStaleReplies();
+    // Handles events until the node is ready for `type`, the time-out passes or the caller stops.
+    Pump waitForNode(QSocketNotifier::Type type, int timeoutMs);
     WaitOutcome pollUntil(const QString &send, const QString &expected);
-    void collectWorker(bool &idle);
-    void resetWake();
 
     QString instanceName;
-    QString m_openInstance; // cutter whose node a transfer holds open now
+    UsbNode m_node;
+    UsbNode::Open m_lastOpen = UsbNode::Open::Ok;
     QString m_reply;
-    bool readIdle = true;
-    bool writeIdle = true;
-    int m_wakeFd = -1; // eventfd that tells a worker to give up
 };

@@ -118,6 +118,10 @@
         <translation>空闲</translation>
     </message>
     <message>
+        <source>The cutter is in use by another program</source>
+        <translation>切割机正被其他程序占用</translation>
+    </message>
+    <message>
         <source>Knife Offset:</source>
         <translation>尖角补偿:</translation>
     </message>

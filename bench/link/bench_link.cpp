@@ -51,7 +51,7 @@ void BM_RoundTripUsb(benchmark::State &state)
     SimConfig config;
     config.busyMs = 0;
     CutterSimServer sim(config);
-    bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, sim.openPty());
+    bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, sim.openUsbNode());
     UsbOperate link;
     link.setDevice(QStringLiteral("1-2:1.0"));
     roundTrip(state, link);

@@ -26,6 +26,20 @@ bool allEnabled(const QWidget &window, bool enabled)
     }
     return true;
 }
+
+// config.ini in `dir` for mode 6 with the link type RJ45 (auto-feed ignores
+// it) and a one-path plot file; false when a file could not be written.
+bool writeModeSixConfig(const QTemporaryDir &dir)
+{
+    MainWidget::setSettingsPathOverride(dir.filePath("config.ini"));
+    QFile plot(dir.filePath("box.plt"));
+    QFile ini(dir.filePath("config.ini"));
+    if (!plot.open(QIODevice::WriteOnly) || !ini.open(QIODevice::WriteOnly))
+        return false;
+    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
+    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
+    return true;
+}
 } // namespace
 
 class TestAutoFeedWindow : public QObject
@@ -33,6 +47,7 @@ class TestAutoFeedWindow : public QObject
     Q_OBJECT
 private slots:
     void runCountsDownUntilCancelInPaperBox();
+    void cutterHeldByAnotherProgram();
     void triggerKeys_data();
     void triggerKeys();
 };
@@ -45,19 +60,11 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     MockUsb bed;
     QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
     QTemporaryDir dir;
-    MainWidget::setSettingsPathOverride(dir.filePath("config.ini"));
+    QVERIFY(writeModeSixConfig(dir));
     CutterSimServer sim;
     sim.cutter().config().busyMs = 0;
     sim.cutter().config().sheets = 1;
-    bed.plug("1-2", "lp0", 0, sim.openPty());
-    QFile plot(dir.filePath("box.plt"));
-    QVERIFY(plot.open(QIODevice::WriteOnly));
-    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
-    plot.close();
-    QFile ini(dir.filePath("config.ini"));
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
-    ini.close();
+    bed.plug("1-2", "lp0", 0, sim.openUsbNode());
     MainWidget window;
     window.feedIntervalSecs = 0;
     window.findChild<QSpinBox *>("count")->setValue(2);
@@ -87,6 +94,32 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     QVERIFY(lockedWhileRunning);
     QCOMPARE(start->text(), QCoreApplication::translate("MainWidget", "Start"));
     QVERIFY(allEnabled(window, true) && start->isEnabled());
+}
+
+// Another program holds the cutter's node: Start ends at once, nothing is
+// sent, and the state line says why instead of "Idle...".
+void TestAutoFeedWindow::cutterHeldByAnotherProgram()
+{
+    MockUsb bed;
+    QTemporaryDir dir;
+    QVERIFY(writeModeSixConfig(dir));
+    CutterSimServer sim;
+    const QString node = sim.openUsbNode();
+    bed.plug("1-2", "lp0", 0, node);
+    MainWidget window;
+    window.findChild<QSpinBox *>("count")->setValue(1);
+    QFile other(node);
+    QVERIFY(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(window.findChild<QPushButton *>("startBtn"), Qt::LeftButton);
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY(sim.cutter().instructions().isEmpty());
+    QCOMPARE(window.findChild<QLabel *>("stateText")->text(),
+             QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
+    QVERIFY(allEnabled(window, true));
+    QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
 }
 
 void TestAutoFeedWindow::triggerKeys_data()

@@ -104,7 +104,7 @@ struct Rig
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
         if (link == JobLink::Usb) {
-            device = bed.plug("1-2", "lp0", 0, sim->openPty());
+            device = bed.plug("1-2", "lp0", 0, sim->openUsbNode());
             usb.setDevice(QStringLiteral("1-2:1.0")); // the runner's step
         }
         const auto arrived = [this](int total) {
@@ -115,7 +115,13 @@ struct Rig
         };
         QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), arrived);
         clock.start();
+        // A job that waits for a reply which never comes is stopped, so it
+        // fails its checks instead of hanging the test.
+        watchdog.setSingleShot(true);
+        watchdog.callOnTimeout([this] { host.running = false; });
+        watchdog.start(kWatchdogMs);
     }
+    static constexpr int kWatchdogMs = 15000;
 
     // Everything the cutter received, each instruction closed by ";".
     QString received()
@@ -163,6 +169,7 @@ struct Rig
     std::unique_ptr<RJ45Socket> net;
     std::unique_ptr<CutterJobs> jobs;
     QElapsedTimer clock;
+    QTimer watchdog;
     int seen = 0;
     int mark = -1; // what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
@@ -476,6 +483,16 @@ void TestJobs::runs_data()
             const QString sent = r.received().mid(r.mark);
             const QRegularExpression all(QRegularExpression::anchoredPattern(after));
             QVERIFY2(all.match(sent).hasMatch(), qPrintable(sent));
+            if (kind == "unplug") { // plugged back under another node: the same link cuts again
+                r.sim->usbNode()->plug();
+                r.bed.plug("1-2", "lp1", 1, r.sim->usbNode()->path());
+                r.onInstruction = nullptr;
+                r.host.running = true;
+                r.host.settings.feed.sheetsLeft = 1;
+                r.run(run);
+                QCOMPARE(r.sheets(), QStringLiteral("+"));
+                QCOMPARE(r.sheetsLeft(), 0);
+            }
         }};
     };
     QTest::newRow("Stop during a matrix sheet")

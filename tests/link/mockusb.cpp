@@ -3,10 +3,6 @@
 #include <QDir>
 #include <QFile>
 
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 // A NULL-terminated list of the texts, as umockdev takes them.
 static QVector<gchar *> argv(const QList<QByteArray> &texts)
 {
@@ -73,35 +69,4 @@ void MockUsb::unplug(const MockUsbDevice &device)
         umockdev_testbed_uevent(m_bed, path.constData(), "remove");
         umockdev_testbed_remove_device(m_bed, path.constData());
     }
-}
-
-RawPty::RawPty()
-{
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0)
-        return;
-    termios raw{};
-    ::tcgetattr(master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master, TCSANOW, &raw);
-    slavePath = QString::fromLocal8Bit(name);
-}
-
-RawPty::~RawPty()
-{
-    closeMaster();
-    if (slave >= 0)
-        ::close(slave);
-}
-
-void RawPty::closeMaster()
-{
-    if (master >= 0)
-        ::close(master);
-    master = -1;
-}
-
-bool RawPty::writeMaster(const QByteArray &bytes)
-{
-    return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
 }

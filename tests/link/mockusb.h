@@ -1,9 +1,10 @@
 #pragma once
 // A mocked sysfs/dev tree (umockdev) with cutter-like USB devices whose
-// device nodes are ptys, so they can be read, written, unplugged and
-// re-plugged under the same name. Must be included before any Qt header
-// (umockdev's GObject headers use the word "signals"). A simulated cutter
-// goes behind a node with bed.plug("1-2", "lp0", 0, sim.openPty()).
+// device nodes lead to nodes that keep the usblp driver's rules (UsblpNode),
+// so they can be read, written, unplugged and re-plugged under the same name.
+// Must be included before any Qt header (umockdev's GObject headers use the
+// word "signals"). A simulated cutter goes behind a node with
+// bed.plug("1-2", "lp0", 0, sim.openUsbNode()).
 #include <umockdev.h>
 
 #include <QByteArray>
@@ -29,8 +30,8 @@ public:
     static bool inMockEnvironment();
 
     // Adds a USB device "port" (e.g. "1-2") with interface "port:1.<ifnum>"
-    // and the usbmisc node /dev/usb/<lp> backed by nodeTarget (a pty slave path;
-    // a path that does not exist gives a node that cannot be opened).
+    // and the usbmisc node /dev/usb/<lp> leading to nodeTarget (a UsblpNode's
+    // path; a path that does not exist gives a node that cannot be opened).
     MockUsbDevice plug(const QString &port, const QString &lp, int minor,
                        const QString &nodeTarget, const char *vendor = "0483",
                        const char *product = "5710", const char *ifnum = "00");
@@ -43,16 +44,4 @@ private:
 
     UMockdevTestbed *m_bed;
     QByteArray m_root;
-};
-
-// A raw pty pair: the master is the cutter's end, the slave backs a node.
-struct RawPty
-{
-    RawPty();
-    ~RawPty();
-    void closeMaster();
-    bool writeMaster(const QByteArray &bytes);
-    int master = -1;
-    int slave = -1;
-    QString slavePath;
 };

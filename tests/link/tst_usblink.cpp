@@ -1,16 +1,65 @@
 // The USB link, discovery and hot-plug against a mocked udev tree whose
-// device nodes are ptys (run under umockdev-wrapper). Exchanges with a busy,
-// silent or vanishing cutter over USB are covered by the job transcripts.
+// device nodes keep the kernel printer driver's rules (UsblpNode: one open at
+// a time, unread replies lost at close, the device answering at once); run
+// under umockdev-wrapper. Exchanges with a busy, silent or vanishing cutter
+// in a job are covered by the job transcripts.
 #include "mockusb.h" // first: before any Qt header
 
 #include "devicelist.h"
 #include "simserver.h"
 #include "usbdevices.h"
+#include "usblpnode.h"
 #include "usboperate.h"
 
 #include <QComboBox>
 #include <QPushButton>
 #include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+// A device that answers every write with `reply` (none when empty), counting the writes.
+struct ScriptedCutter
+{
+    explicit ScriptedCutter(const QByteArray &reply = QByteArray())
+        : reply(reply), node([this](const QByteArray &bytes) {
+              received += bytes;
+              if (!this->reply.isEmpty())
+                  node.send(this->reply);
+          })
+    {
+    }
+    bool start()
+    {
+        QString why;
+        const bool ok = node.start(&why);
+        if (!ok)
+            qWarning() << why;
+        return ok;
+    }
+    QByteArray reply;
+    QByteArray received;
+    UsblpNode node;
+};
+
+int openNode(const QString &path)
+{
+    return ::open(path.toLocal8Bit().constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+}
+
+// One non-blocking read: the bytes, or "errno N".
+QByteArray readNode(int fd)
+{
+    char buffer[64];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    return n < 0 ? "errno " + QByteArray::number(errno) : QByteArray(buffer, int(n));
+}
+
+} // namespace
 
 class TestUsbLink : public QObject
 {
@@ -19,18 +68,28 @@ private slots:
     void initTestCase();
     void init() { bed = std::make_unique<MockUsb>(); }
     void cleanup() { bed.reset(); }
-    void listsOnlyOpenableCutterInterfaces();
+    void driverModelKeepsUsblpRules();
+    void listsAttachedCutterInterfaces();
     void replyIsOneTransferUpToNul();
-    void unpluggedCutterGivesNoReply();
+    void nodeHeldAcrossExchanges();
+    void staleRepliesDroppedBeforeEachCommand();
+    void cutterInUseByAnotherProgram();
+    void unplugEndsEveryWaitAndReplugWorks();
     void stopAbandonsWriteNotTaken();
     void hotplugRefreshKeepsJobCutter();
 
 private:
     // The cutter "1-2" behind `node`, selected on `usb`.
-    MockUsbDevice plugCutter(UsbOperate &usb, const QString &node)
+    MockUsbDevice plugCutter(UsbOperate &usb, const QString &node, const QString &lp = "lp0")
     {
         usb.setDevice("1-2:1.0");
-        return bed->plug("1-2", "lp0", 0, node);
+        return bed->plug("1-2", lp, lp.mid(2).toInt(), node);
+    }
+    // Ends the link's waits after 2 s, so a lost reply fails a test instead of hanging it.
+    static void bound(UsbOperate &usb, QElapsedTimer &clock)
+    {
+        clock.start();
+        usb.setStopCondition([&clock] { return clock.elapsed() > 2000; });
     }
     std::unique_ptr<MockUsb> bed;
 };
@@ -41,67 +100,214 @@ void TestUsbLink::initTestCase()
     QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
 }
 
-void TestUsbLink::listsOnlyOpenableCutterInterfaces()
+// The rig itself, as the program's system calls meet it: the tests below
+// rely on these rules to catch a link that would lose replies on a real cutter.
+void TestUsbLink::driverModelKeepsUsblpRules()
 {
-    RawPty a, b, c, d, e;
-    bed->plug("1-2", "lp0", 0, a.slavePath);
-    bed->plug("1-3", "lp1", 1, b.slavePath, "1234", "5710");
-    bed->plug("1-4", "lp2", 2, c.slavePath, "0483", "5711");
-    bed->plug("1-5", "lp3", 3, d.slavePath, "0483", "5710", "01");
-    bed->plug("1-6", "lp4", 4, QStringLiteral("/nonexistent/pts"));
-    bed->plug("2-1", "lp5", 5, e.slavePath);
-    QCOMPARE(UsbOperate().listDevices(), (QStringList{"1-2:1.0", "2-1:1.0"}));
+    ScriptedCutter cutter("OK;");
+    QVERIFY(cutter.start());
+    const QString path = cutter.node.path();
+    int fd = openNode(path);
+    QVERIFY(fd >= 0);
+    QCOMPARE(openNode(path), -1); // one open at a time
+    QCOMPARE(errno, EBUSY);
+    QCOMPARE(::write(fd, "CMD:1;", 6), ssize_t(6));
+    QCOMPARE(readNode(fd), QByteArray("OK;")); // answered before write() returned
+    QCOMPARE(readNode(fd), "errno " + QByteArray::number(EAGAIN));
+
+    QCOMPARE(::write(fd, "CMD:2;", 6), ssize_t(6));
+    ::close(fd); // the answer had been collected: it is lost
+    QTRY_COMPARE(cutter.node.counters().closes, 1); // FUSE tells the last close a moment later
+    QCOMPARE(cutter.node.counters().lostBytes, qint64(3));
+    cutter.node.send("LATE;"); // sent while closed: it waits in the device
+    cutter.node.send("NEXT;");
+    fd = openNode(path);
+    QCOMPARE(readNode(fd), QByteArray("LATE;")); // one transfer per read
+    QCOMPARE(readNode(fd), QByteArray("NEXT;"));
+
+    const QByteArray big(UsblpNode::kWriteChunk + 100, 'x');
+    QCOMPARE(::write(fd, big.constData(), size_t(big.size())), ssize_t(UsblpNode::kWriteChunk));
+
+    cutter.node.unplug();
+    pollfd p{fd, POLLIN, 0};
+    QCOMPARE(::poll(&p, 1, 0), 1);
+    QVERIFY(p.revents & POLLHUP);
+    QCOMPARE(readNode(fd), "errno " + QByteArray::number(ENODEV));
+    QCOMPARE(openNode(path), -1);
+    cutter.node.plug();
+    const int again = openNode(path); // a new device; the old handle stays dead
+    QVERIFY(again >= 0);
+    QCOMPARE(readNode(fd), "errno " + QByteArray::number(ENODEV));
+    ::close(again);
+    ::close(fd);
+}
+
+// Attached cutter interfaces (0483:5710, interface 00) whose node opens or
+// is held by another program; not those whose node cannot be opened.
+void TestUsbLink::listsAttachedCutterInterfaces()
+{
+    ScriptedCutter a, b, c, d, e, f;
+    for (ScriptedCutter *cutter : {&a, &b, &c, &d, &e, &f})
+        QVERIFY(cutter->start());
+    bed->plug("1-2", "lp0", 0, a.node.path());
+    bed->plug("1-3", "lp1", 1, b.node.path(), "1234", "5710");
+    bed->plug("1-4", "lp2", 2, c.node.path(), "0483", "5711");
+    bed->plug("1-5", "lp3", 3, d.node.path(), "0483", "5710", "01");
+    bed->plug("1-6", "lp4", 4, QStringLiteral("/nonexistent/lp"));
+    bed->plug("2-1", "lp5", 5, e.node.path());
+    bed->plug("2-2", "lp6", 6, f.node.path());
+    const int other = openNode(f.node.path());
+    QCOMPARE(UsbOperate().listDevices(), (QStringList{"1-2:1.0", "2-1:1.0", "2-2:1.0"}));
+    ::close(other);
 }
 
 // One read is one transfer of at most 64 bytes, cut at a NUL; Latin-1.
 void TestUsbLink::replyIsOneTransferUpToNul()
 {
-    RawPty pty;
+    ScriptedCutter cutter;
+    QVERIFY(cutter.start());
     UsbOperate usb;
-    plugCutter(usb, pty.slavePath);
+    plugCutter(usb, cutter.node.path());
+    QElapsedTimer clock;
+    bound(usb, clock);
     const QByteArray exact64 = QByteArray(63, 'A') + ';';
-    QVERIFY(pty.writeMaster(exact64 + "\xe9;"));
+    cutter.node.send(exact64 + "\xe9;");
     QCOMPARE(usb.readReply(-1), QString::fromLatin1(exact64));
     QCOMPARE(usb.readReply(-1), QString::fromLatin1("\xe9;")); // the rest comes as the next reply
-    QVERIFY(pty.writeMaster(QByteArray("OK;\0garbage", 11)));
+    cutter.node.send(QByteArray("OK;\0garbage", 11));
     QCOMPARE(usb.readReply(-1), QStringLiteral("OK;"));
     QCOMPARE(usb.reply(), QStringLiteral("OK;"));
+    clock.start();
+    QCOMPARE(usb.readReply(300), QString()); // nothing more: the time-out gives the empty reply
+    QVERIFY(clock.elapsed() >= 290);
 }
 
-void TestUsbLink::unpluggedCutterGivesNoReply()
+// The cutter answers before the program's write returns. The node stays open
+// from the first use, so that answer is read; presence checks and the device
+// list do not open it again. Selecting another cutter lets it go.
+void TestUsbLink::nodeHeldAcrossExchanges()
 {
-    RawPty pty;
+    SimConfig config;
+    config.busyMs = 0;
+    CutterSimServer sim(config);
+    const QString node = sim.openUsbNode();
+    QVERIFY(!node.isEmpty());
     UsbOperate usb;
-    const MockUsbDevice d = plugCutter(usb, pty.slavePath);
-    QVERIFY(pty.writeMaster("FREE;"));
+    plugCutter(usb, node);
+    QElapsedTimer clock;
+    bound(usb, clock);
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
+        QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+        QVERIFY(usb.deviceExists());
+        QCOMPARE(usb.listDevices(), QStringList{"1-2:1.0"});
+    }
+    QCOMPARE(usb.waitFree(), WaitOutcome::Done);
+    UsblpNode::Counters counters = sim.usbNode()->counters();
+    QCOMPARE(counters.opens, 1);
+    QCOMPARE(counters.closes, 0);
+    QCOMPARE(counters.busyRefusals, 0);
+    QVERIFY(usb.holdsNode());
+
+    usb.setDevice(QStringLiteral("1-3:1.0"));
+    QVERIFY(!usb.holdsNode());
+    QTRY_COMPARE(sim.usbNode()->counters().closes, 1);
+}
+
+// Whatever the driver holds unread when a command is written (a reply nobody
+// read, one that came after its read gave up) is dropped and logged once.
+void TestUsbLink::staleRepliesDroppedBeforeEachCommand()
+{
+    ScriptedCutter cutter("FREE;");
+    QVERIFY(cutter.start());
+    UsbOperate usb;
+    plugCutter(usb, cutter.node.path());
+    QElapsedTimer clock;
+    bound(usb, clock);
+    QVERIFY(usb.deviceExists());
+    cutter.node.send("MD_OK;");
+    cutter.node.send("NOPAPER;");
+    QTest::ignoreMessage(QtInfoMsg, "discarded stale reply: \"MD_OK;NOPAPER;\"");
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
+    QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;"))); // nothing stale: nothing logged
+    QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+    QCOMPARE(cutter.received, QByteArray("CMD:10;CMD:10;"));
+}
+
+// Another program holds the cutter: nothing is sent, nothing waits, and the
+// link says why; once that program lets go, the cutter is usable.
+void TestUsbLink::cutterInUseByAnotherProgram()
+{
+    ScriptedCutter cutter("FREE;");
+    QVERIFY(cutter.start());
+    UsbOperate usb;
+    plugCutter(usb, cutter.node.path());
+    const int other = openNode(cutter.node.path());
+    QVERIFY(other >= 0);
+    QSignalSpy inUse(&usb, &UsbOperate::cutterInUse);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
+    QElapsedTimer clock;
+    bound(usb, clock);
+    QVERIFY(!usb.deviceExists());
+    QVERIFY(!usb.sendCmd(QStringLiteral("CMD:10;")));
+    QCOMPARE(usb.waitFree(), WaitOutcome::NoCutter);
+    QVERIFY(clock.elapsed() < 300);
+    QVERIFY(inUse.count() >= 1);
+    QCOMPARE(cutter.received, QByteArray());
+    ::close(other);
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
+    QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+}
+
+// Unplugged: every operation ends at once and the node is let go; plugged
+// back (under another lpN), the same link uses the cutter again.
+void TestUsbLink::unplugEndsEveryWaitAndReplugWorks()
+{
+    SimConfig config;
+    config.busyMs = 0;
+    CutterSimServer sim(config);
+    const QString node = sim.openUsbNode();
+    UsbOperate usb;
+    const MockUsbDevice d = plugCutter(usb, node);
+    QElapsedTimer clock;
+    bound(usb, clock);
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
     bed->unplug(d);
+    sim.hangUp();
     // The last answer must not pass for a new one, nor a missing cutter for an idle one.
-    QElapsedTimer clock;
-    clock.start();
-    // Should the waits look for an answer again, they fail here instead of hanging.
-    usb.setStopCondition([&] { return clock.elapsed() > 2000; });
     QVERIFY(!usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.readReply(), QString());
     QCOMPARE(usb.reply(), QString());
     QCOMPARE(usb.waitFree(), WaitOutcome::NoCutter);
     QCOMPARE(usb.waitReply(QStringLiteral("OK;")), WaitOutcome::NoCutter);
     QVERIFY(clock.elapsed() < 300);
+    QVERIFY(!usb.holdsNode());
+
+    sim.usbNode()->plug();
+    plugCutter(usb, node, "lp3");
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
+    QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+    QCOMPARE(usb.waitFree(), WaitOutcome::Done);
 }
 
 void TestUsbLink::stopAbandonsWriteNotTaken()
 {
-    RawPty pty; // nobody reads the cutter's end: the line fills up
+    ScriptedCutter cutter;
+    QVERIFY(cutter.start());
+    cutter.node.setStalled(true); // the cutter takes nothing more
     UsbOperate usb;
-    plugCutter(usb, pty.slavePath);
+    plugCutter(usb, cutter.node.path());
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
     QTimer::singleShot(300, this, [&] { stop = true; });
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false")); // no 1 MB "Send:"
+    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
     QLoggingCategory::setFilterRules(QString());
     QVERIFY(!sent);
     QVERIFY(usb.abandoned());
+    QVERIFY(usb.holdsNode()); // still the cutter's: the next command may go through
 }
 
 void TestUsbLink::hotplugRefreshKeepsJobCutter()
@@ -109,10 +315,12 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     UsbHotplugWatcher watcher; // watching before the first scan
     CutterSimServer sim;
     sim.faults().silent = true;
-    RawPty a, b, added;
-    const MockUsbDevice da = bed->plug("1-2", "lp0", 0, a.slavePath);
-    const MockUsbDevice db = bed->plug("1-3", "lp1", 1, b.slavePath);
-    bed->plug("1-5", "lp2", 2, sim.openPty()); // the job's cutter, not the first entry
+    ScriptedCutter a, b, added;
+    for (ScriptedCutter *cutter : {&a, &b, &added})
+        QVERIFY(cutter->start());
+    const MockUsbDevice da = bed->plug("1-2", "lp0", 0, a.node.path());
+    const MockUsbDevice db = bed->plug("1-3", "lp1", 1, b.node.path());
+    bed->plug("1-5", "lp2", 2, sim.openUsbNode()); // the job's cutter, not the first entry
     UsbOperate usb;
     QComboBox device;
     QPushButton connectBtn;
@@ -124,11 +332,15 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     usb.setDevice("1-5:1.0");
     bool stop = false;
     usb.setStopCondition([&] { return stop; });
-    QTimer::singleShot(100, this, [&] { bed->plug("1-4", "lp3", 3, added.slavePath); });
+    QTimer::singleShot(100, this, [&] { bed->plug("1-4", "lp3", 3, added.node.path()); });
     QTimer::singleShot(800, this, [&] { stop = true; });
-    usb.readReply(); // the refresh runs while this read holds the job's cutter open
+    usb.readReply(); // the refresh runs while this read waits on the job's cutter
     QCOMPARE(device.count(), 4);
     QCOMPARE(usb.device(), QStringLiteral("1-5:1.0"));
+    QVERIFY(usb.holdsNode());
+    // The first listing's probe, then the job's open; the refresh neither reopened nor closed it.
+    QCOMPARE(sim.usbNode()->counters().opens, 2);
+    QCOMPARE(sim.usbNode()->counters().closes, 1);
 
     // Two adjacent entries go in one refresh.
     bed->unplug(da);

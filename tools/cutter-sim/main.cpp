@@ -1,7 +1,8 @@
 // cutter-sim: a simulated cutter for trying cutterdesk without a machine and
-// for tests. Speaks the cutter's side of the command protocol on TCP and, with
-// --pty, on a pty that stands in for the USB device node. With --usb it also
-// appears as a USB cutter to a program it starts under the umockdev preload.
+// for tests. Speaks the cutter's side of the command protocol on TCP. With
+// --usb it also appears as a USB cutter to a program it starts under the
+// umockdev preload, behind a device node that keeps the kernel printer
+// driver's rules (UsblpNode).
 #include "simserver.h"
 #include "usbbed.h"
 
@@ -27,7 +28,6 @@ void addOptions(QCommandLineParser &p)
     p.addOptions({
         {"host", "Address to listen on (default 127.0.0.1).", "address", "127.0.0.1"},
         {"port", "TCP port (default 9100).", "port", "9100"},
-        {"pty", "Also serve a pty standing in for the USB node; prints its path."},
         {"busy-ms", "Busy time after a job text or a move, ms (default 300).", "ms", "300"},
         {"sheets", "Sheets in the media container (default 10).", "count", "10"},
         {"mark", "Reply to CMD:106; (repeat for a sequence; the last repeats). Default NOMARK;.", "reply"},
@@ -161,14 +161,6 @@ int main(int argc, char *argv[])
         return 1;
     }
     out << "cutter-sim: listening on " << host.toString() << ':' << sim.serverPort() << Qt::endl;
-    if (parser.isSet("pty") || parser.isSet("usb")) {
-        const QString path = sim.openPty();
-        if (path.isEmpty()) {
-            err << "cutter-sim: cannot open a pty\n";
-            return 1;
-        }
-        out << "cutter-sim: USB stand-in at " << path << Qt::endl;
-    }
     QObject::connect(&sim, &CutterSimServer::sheetFinished, &app,
                      [&out](int n) { out << "cutter-sim: sheet " << n << " finished" << Qt::endl; });
     if (!parser.isSet("usb"))
@@ -179,8 +171,14 @@ int main(int argc, char *argv[])
         err << "cutter-sim: --usb needs the program to start after --\n";
         return 1;
     }
+    QString why;
+    const QString node = sim.openUsbNode(&why);
+    if (node.isEmpty()) {
+        err << "cutter-sim: cannot serve the USB node: " << why << '\n';
+        return 1;
+    }
     UsbTestbed bed;
-    if (!bed.plugCutter(sim.ptyPath())) {
+    if (!bed.plugCutter(node)) {
         err << "cutter-sim: cannot build the USB testbed in " << bed.rootDir() << '\n';
         return 1;
     }

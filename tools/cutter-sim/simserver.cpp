@@ -3,16 +3,10 @@
 #include "simrender.h"
 
 #include <QDir>
-#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
 
 const QByteArray CutterSimServer::kGarbage = QByteArrayLiteral("\x15#?g4rb@ge\x7f");
 
@@ -25,6 +19,7 @@ CutterSimServer::CutterSimServer(SimConfig config, QObject *parent)
 CutterSimServer::~CutterSimServer()
 {
     hangUp();
+    m_usb.reset(); // its thread calls back into this object
 }
 
 bool CutterSimServer::listen(const QHostAddress &address, quint16 port)
@@ -81,13 +76,14 @@ void CutterSimServer::readSocket(QTcpSocket *socket)
             guard->flush();
         }
     };
-    if (process(socket->readAll(), write, m_socketCommands))
+    if (process(socket->readAll(), write, m_socketCommands, true))
         socket->disconnectFromHost();
 }
 
 bool CutterSimServer::process(const QByteArray &bytes, const std::function<void(const QByteArray &)> &write,
-                              int &commands)
+                              int &commands, bool stream)
 {
+    QMutexLocker locker(&m_lock);
     log("rx", bytes);
     const int before = m_cutter.instructions().size();
     const QList<QByteArray> replies = m_cutter.receive(bytes);
@@ -99,19 +95,34 @@ bool CutterSimServer::process(const QByteArray &bytes, const std::function<void(
     if (m_faults.dropAfter > 0 && commands >= m_faults.dropAfter)
         close = true;
     for (const QByteArray &reply : replies)
-        sendReply(reply, write);
-    renderNewSheets();
+        sendReply(reply, write, stream);
     if (m_cutter.instructions().size() != before)
-        emit instructionsReceived(m_cutter.instructions().size());
+        announce(m_cutter.instructions().size());
     return close;
 }
 
-void CutterSimServer::sendReply(const QByteArray &reply, const std::function<void(const QByteArray &)> &write)
+// Signals and pictures come from the owner's thread, also when the USB node's
+// thread received the instructions.
+void CutterSimServer::announce(int instructions)
+{
+    const auto tell = [this, instructions] {
+        renderNewSheets();
+        emit instructionsReceived(instructions);
+    };
+    if (QThread::currentThread() == thread())
+        tell();
+    else
+        QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
+}
+
+void CutterSimServer::sendReply(const QByteArray &reply, const std::function<void(const QByteArray &)> &write,
+                                bool stream)
 {
     if (m_faults.silent)
         return;
     const QByteArray bytes = m_faults.garbage ? kGarbage : reply;
-    if (!m_faults.splitReplies || bytes.size() < 2) {
+    // Only a byte stream splits a reply; a USB transfer arrives whole.
+    if (!stream || !m_faults.splitReplies || bytes.size() < 2) {
         write(bytes);
         return;
     }
@@ -120,75 +131,37 @@ void CutterSimServer::sendReply(const QByteArray &reply, const std::function<voi
     QTimer::singleShot(kSplitGapMs, this, [write, rest = bytes.mid(half)] { write(rest); });
 }
 
-QString CutterSimServer::openPty()
+QString CutterSimServer::openUsbNode(QString *error)
 {
     hangUp();
-    char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0)
+    m_usb = std::make_unique<UsblpNode>([this](const QByteArray &bytes) { readUsb(bytes); });
+    m_usbCommands = 0;
+    if (!m_usb->start(error)) {
+        m_usb.reset();
         return QString();
-    termios raw{};
-    ::tcgetattr(m_master, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(m_master, TCSANOW, &raw);
-    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
-    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-    m_ptyPath = QString::fromLocal8Bit(name);
-    m_ptyCommands = 0;
-    m_ptyNotifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
-    connect(m_ptyNotifier, &QSocketNotifier::activated, this, &CutterSimServer::readPty);
-    return m_ptyPath;
+    }
+    return m_usb->path();
 }
 
 void CutterSimServer::hangUp()
 {
-    delete m_ptyNotifier;
-    m_ptyNotifier = nullptr;
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slave >= 0)
-        ::close(m_slave);
-    m_master = m_slave = -1;
+    if (m_usb)
+        m_usb->unplug();
 }
 
-void CutterSimServer::readPty()
+void CutterSimServer::readUsb(const QByteArray &bytes)
 {
-    QByteArray bytes;
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, int(n));
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        break;
-    }
-    if (bytes.isEmpty())
-        return;
-    const int master = m_master;
-    auto write = [this, master](const QByteArray &out) {
-        if (m_master == master && master >= 0) {
-            log("tx", out);
-            writePty(out);
-        }
+    UsblpNode *node = m_usb.get();
+    // Each reply is one bulk-in transfer; a reply due later (split) is sent
+    // only while the same device is still plugged in.
+    auto write = [this, node](const QByteArray &out) {
+        if (m_usb.get() != node)
+            return;
+        log("tx", out);
+        node->send(out);
     };
-    if (process(bytes, write, m_ptyCommands))
-        hangUp();
-}
-
-void CutterSimServer::writePty(const QByteArray &bytes)
-{
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return; // the reader went away; the reply is lost as on a real line
-        done += n;
-    }
+    if (process(bytes, write, m_usbCommands, false))
+        node->unplug();
 }
 
 bool CutterSimServer::setTranscript(const QString &file)
@@ -215,6 +188,7 @@ QByteArray CutterSimServer::escapeBytes(const QByteArray &bytes)
 
 void CutterSimServer::log(const char *direction, const QByteArray &bytes)
 {
+    QMutexLocker locker(&m_lock);
     if (!m_transcript.isOpen())
         return;
     m_transcript.write(QByteArray::number(m_clock.elapsed()) + ' ' + direction + ' ' + escapeBytes(bytes) + '\n');
@@ -223,6 +197,7 @@ void CutterSimServer::log(const char *direction, const QByteArray &bytes)
 
 void CutterSimServer::renderNewSheets()
 {
+    QMutexLocker locker(&m_lock);
     const QVector<SimSheet> &sheets = m_cutter.finishedSheets();
     while (m_rendered < sheets.size()) {
         const int number = ++m_rendered;

@@ -1,29 +1,35 @@
 #pragma once
 #include "simcutter.h"
+#include "usblpnode.h"
 
 #include <QFile>
 #include <QHostAddress>
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 
-class QSocketNotifier;
+#include <memory>
+
 class QTcpServer;
 class QTcpSocket;
 
 // Named fault modes of the simulated cutter.
 struct SimFaults
 {
-    int dropAfter = 0;     // > 0: close the connection (or hang up the device) after answering this many "CMD:" commands
+    int dropAfter = 0;     // > 0: close the connection (or unplug the device) after answering this many "CMD:" commands
     bool silent = false;   // never answer
     bool garbage = false;  // answer kGarbage instead of every reply
-    bool splitReplies = false; // send each reply in two writes, kSplitGapMs apart
+    bool splitReplies = false; // TCP: send each reply in two writes, kSplitGapMs apart
 };
 
-// Serves one SimCutter over TCP and/or over a pty that stands in for the USB
-// device node /dev/usb/lpN. Runs in the thread that owns it, driven by its
-// event loop, so a test can run it in-process beside the link under test (the
-// link's waits handle events). Optionally writes a byte transcript and renders
-// every finished sheet as a PNG.
+// Serves one SimCutter over TCP and/or over a USB device node modelled as the
+// kernel's usblp driver presents it (UsblpNode). TCP runs in the thread that
+// owns the server, driven by its event loop, so a test can run it in-process
+// beside the link under test (the link's waits handle events). The USB node
+// answers on its own thread at once, before the program's write returns; the
+// signals and the sheet pictures still come from the owner's thread.
+// Optionally writes a byte transcript and renders every finished sheet as a
+// PNG.
 class CutterSimServer : public QObject
 {
     Q_OBJECT
@@ -45,12 +51,12 @@ public:
     // Closes the current TCP connection, as a cutter that is switched off.
     void dropConnection();
 
-    // Creates a raw pty pair and serves its master side; returns the path of
-    // the slave (the stand-in device node), empty on failure. The slave stays
-    // open here until hangUp(), so the program can open and close it freely.
-    QString openPty();
-    QString ptyPath() const { return m_ptyPath; }
-    // The device vanishes: closes both pty sides; a reader of the slave sees a hang-up.
+    // Starts serving a USB device node with the driver's rules (UsblpNode);
+    // returns its path, empty on failure (the reason in *error). A node
+    // served before is unplugged and replaced.
+    QString openUsbNode(QString *error = nullptr);
+    UsblpNode *usbNode() const { return m_usb.get(); }
+    // The device vanishes: the node's handles fail, as on unplugging.
     void hangUp();
 
     // Transcript: one line per transfer, "<ms since start> rx|tx <bytes>",
@@ -69,12 +75,14 @@ signals:
 private:
     void acceptConnection();
     void readSocket(QTcpSocket *socket);
-    void readPty();
+    void readUsb(const QByteArray &bytes); // on the node's thread
     // Handles bytes from one channel; returns true when the channel must be closed.
-    bool process(const QByteArray &bytes, const std::function<void(const QByteArray &)> &write, int &commands);
-    void sendReply(const QByteArray &reply, const std::function<void(const QByteArray &)> &write);
-    void writePty(const QByteArray &bytes);
+    // stream: TCP, where a reply may come in two pieces (splitReplies).
+    bool process(const QByteArray &bytes, const std::function<void(const QByteArray &)> &write, int &commands,
+                 bool stream);
+    void sendReply(const QByteArray &reply, const std::function<void(const QByteArray &)> &write, bool stream);
     void log(const char *direction, const QByteArray &bytes);
+    void announce(int instructions);
     void renderNewSheets();
 
     SimCutter m_cutter;
@@ -83,11 +91,9 @@ private:
     QPointer<QTcpSocket> m_socket;
     int m_socketCommands = 0;
     int m_connections = 0;
-    int m_master = -1;
-    int m_slave = -1;
-    int m_ptyCommands = 0;
-    QString m_ptyPath;
-    QSocketNotifier *m_ptyNotifier = nullptr;
+    std::unique_ptr<UsblpNode> m_usb;
+    int m_usbCommands = 0;
+    QRecursiveMutex m_lock; // the cutter and the transcript, shared by TCP and USB
     QFile m_transcript;
     QString m_renderDir;
     int m_rendered = 0;

@@ -44,7 +44,7 @@ QString UsbTestbed::rootDir() const
     return m_bed->root;
 }
 
-bool UsbTestbed::plugCutter(const QString &ptyPath)
+bool UsbTestbed::plugCutter(const QString &nodePath)
 {
     const QByteArray usb = m_bed->add("usb", "1-2", QByteArray(),
                                       {"idVendor", "0483", "idProduct", "5710", "serial", "SIM-1-2"},
@@ -58,7 +58,7 @@ bool UsbTestbed::plugCutter(const QString &ptyPath)
         return false;
     // The node exists before the device is announced, as with udev.
     const QString dir = m_bed->root + QStringLiteral("/dev/usb");
-    if (!QDir().mkpath(dir) || !QFile::link(ptyPath, dir + QStringLiteral("/lp0")))
+    if (!QDir().mkpath(dir) || !QFile::link(nodePath, dir + QStringLiteral("/lp0")))
         return false;
     return !m_bed->add("usbmisc", "lp0", iface, {"dev", "180:0"},
                        {"DEVNAME", "/dev/usb/lp0", "MAJOR", "180", "MINOR", "0"})

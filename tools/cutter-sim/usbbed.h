@@ -8,7 +8,7 @@
 // sysfs/dev tree (umockdev testbed) holding the cutter's USB device "1-2"
 // (vendor 0483, product 5710), its printer-class interface "1-2:1.0"
 // (bidirectional) and the usbmisc node /dev/usb/lp0, which leads to the
-// simulator's pty. A program started with environment() (the umockdev
+// simulator's node (UsblpNode). A program started with environment() (the umockdev
 // preload first, UMOCKDEV_DIR set) sees that cutter through libudev and
 // opens the node as it would open the real one. The tree is removed when
 // the object goes.
@@ -20,8 +20,8 @@ public:
     UsbTestbed(const UsbTestbed &) = delete;
     UsbTestbed &operator=(const UsbTestbed &) = delete;
 
-    // Adds the cutter with its node leading to ptyPath; false on failure.
-    bool plugCutter(const QString &ptyPath);
+    // Adds the cutter with its node leading to nodePath; false on failure.
+    bool plugCutter(const QString &nodePath);
     // The name the program's device list shows for it.
     static QString instanceName() { return QStringLiteral("1-2:1.0"); }
     QString rootDir() const;
