@@ -387,6 +387,7 @@ bool UsblpNode::start(QString *error)
     char *argv[] = {arg0, arg1, arg2, nullptr};
     fuse_args args = FUSE_ARGS_INIT(3, argv);
     d->session = fuse_session_new(&args, &kOps, sizeof kOps, d.get());
+    fuse_opt_free_args(&args); // the session keeps its own copy of what it parsed
     if (!d->session)
         return fail(QStringLiteral("FUSE session could not be created"));
     if (fuse_session_mount(d->session, d->dir.path().toLocal8Bit().constData()) != 0)
