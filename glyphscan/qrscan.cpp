@@ -19,7 +19,6 @@ using namespace zbar;
 
 constexpr int kFirstLevel = 20;
 constexpr int kLevelStep = 20;
-constexpr int kWorkers = 2; // the calling thread and one helper
 
 struct ScannerDeleter {
     void operator()(zbar_image_scanner_t *s) const { zbar_image_scanner_destroy(s); }
@@ -171,36 +170,52 @@ struct Worker {
     }
 };
 
-// Runs the workers, the caller's thread being the first. Without a helper
-// thread (one level to scan, sequential scanning asked for, or the thread
-// cannot be started) the caller's worker takes every level by itself.
+// How many threads scan the planned levels: one per level at most.
+int workerCount(const LevelPlan &plan, QrOptions options)
+{
+    if (!options.parallel)
+        return 1;
+    int wanted = options.threads;
+    if (wanted <= 0)
+        wanted = int(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(std::min(wanted, plan.count), 1, kClipLevels);
+}
+
+// Runs the workers, the caller's thread being the first. A helper thread that
+// cannot be started leaves its levels to the others (in the end the caller's
+// worker takes every level by itself).
 void runWorkers(LevelQueue &queue, Worker *workers, int count)
 {
-    std::thread helper;
-    if (count > 1 && queue.plan.count > 1) {
+    std::thread helpers[kClipLevels];
+    for (int w = 1; w < count; ++w) {
         try {
-            helper = std::thread([&queue, w = &workers[1]] { w->run(queue); });
+            helpers[w] = std::thread([&queue, worker = &workers[w]] { worker->run(queue); });
         } catch (const std::exception &) {
         }
     }
     workers[0].run(queue);
-    if (helper.joinable())
-        helper.join();
+    for (std::thread &helper : helpers) {
+        if (helper.joinable())
+            helper.join();
+    }
 }
 
-// clips: kWorkers clip images of kHalfPixels bytes each.
-int scanLevels(const uint8_t *half, uint8_t *clips, char *text, QrOptions options)
+int scanLevels(const uint8_t *half, char *text, QrOptions options)
 {
     LevelQueue queue;
     queue.half = half;
     queue.plan = planLevels(half, options.skipKnownLevels);
-    Worker workers[kWorkers];
-    for (int w = 0; w < kWorkers; ++w)
-        workers[w].clip = clips + w * kHalfPixels;
-    runWorkers(queue, workers, options.parallel ? kWorkers : 1);
+    const int count = workerCount(queue.plan, options);
+    std::unique_ptr<uint8_t[]> clips(new (std::nothrow) uint8_t[size_t(count) * kHalfPixels]);
+    if (!clips)
+        return 0;
+    Worker workers[kClipLevels];
+    for (int w = 0; w < count; ++w)
+        workers[w].clip = clips.get() + w * kHalfPixels;
+    runWorkers(queue, workers, count);
 
     const Worker *first = std::min_element(
-        workers, workers + kWorkers,
+        workers, workers + count,
         [](const Worker &a, const Worker &b) { return a.endIndex < b.endIndex; });
     if (first->endIndex >= queue.plan.count || first->end != LevelEnd::Read)
         return 0;
@@ -222,10 +237,7 @@ void copySymbolText(const char *data, size_t length, char *text)
 
 int decodeHalfImage(const uint8_t *half, char *text, QrOptions options)
 {
-    std::unique_ptr<uint8_t[]> clips(new (std::nothrow) uint8_t[kWorkers * kHalfPixels]);
-    if (!clips)
-        return 0;
-    return scanLevels(half, clips.get(), text, options);
+    return scanLevels(half, text, options);
 }
 
 int decodeRequest(ScanRequest *req, QrOptions options)
@@ -234,14 +246,12 @@ int decodeRequest(ScanRequest *req, QrOptions options)
         std::printf("null text buffer\n");
         return -1;
     }
-    // Half image and the workers' clip images in one block.
-    std::unique_ptr<uint8_t[]> buffers(new (std::nothrow) uint8_t[(1 + kWorkers) * kHalfPixels]);
-    uint8_t *half = buffers.get();
+    std::unique_ptr<uint8_t[]> half(new (std::nothrow) uint8_t[kHalfPixels]);
     if (!half)
         return 0;
-    if (prepareHalfImage(req, half) != Prep::Ready)
+    if (prepareHalfImage(req, half.get()) != Prep::Ready)
         return -1;
-    return scanLevels(half, half + kHalfPixels, req->text, options);
+    return scanLevels(half.get(), req->text, options);
 }
 
 } // namespace glyphscan

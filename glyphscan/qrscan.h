@@ -18,11 +18,14 @@ struct QrOptions {
     // to the one scanned before it (no half-image pixel lies between the two
     // levels), and a clip image that is plain white (no edge to decode).
     bool skipKnownLevels = true;
-    // Scan the levels on two threads, the caller's and a helper started for
-    // the call. The result is the one of the lowest level that reads, the
+    // Scan the levels on several threads, the caller's and helpers started
+    // for the call. The result is the one of the lowest level that reads, the
     // same as scanning the levels one after another; levels above it that
     // have not started yet are left out.
     bool parallel = true;
+    // Threads when parallel: 0 as many as the machine has cores; never more
+    // than there are levels to scan.
+    int threads = 0;
 };
 
 // Copies symbol data up to its first zero byte, at most kTextCapacity - 1
