@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QPen>
-#include <QTimer>
 
 #include <cmath>
 #include <cstring>
@@ -67,8 +66,25 @@ CamView::CamView(QWidget *parent)
     , frame(blankFrame(frameWidth, frameHeight))
     , nextTick(QTime::currentTime().addSecs(1))
 {
-    m_clock.start();
+    setRecognise(&CamView::recognise);
     repaint();
+}
+
+CamView::~CamView()
+{
+    m_recogniser.reset(); // a result still under way is dropped with the view's posted events
+}
+
+void CamView::setRecognise(Recognise recognise)
+{
+    m_recogniser.reset();
+    m_submittedSerial = 0;
+    m_recogniser = std::make_unique<FrameRecogniser<CamRecognition>>(
+        std::move(recognise), [this](quint64 serial, const QImage &searched, const CamRecognition &found) {
+            QMetaObject::invokeMethod(
+                this, [this, serial, searched, found] { showResult(serial, searched, found); },
+                Qt::QueuedConnection);
+        });
 }
 
 void CamView::resetImage()
@@ -87,12 +103,36 @@ void CamView::loadFrame(const uchar *data, int size)
         frame = decoded;
         newFrame();
     }
-    repaint();
+    // While results are shown, the picture changes with the next result.
+    if (!seek || m_recognisedSerial == 0)
+        repaint();
 }
 
 void CamView::newFrame()
 {
     ++m_frameSerial;
+    if (seek)
+        submitFrame();
+}
+
+void CamView::submitFrame()
+{
+    if (m_submittedSerial == m_frameSerial)
+        return;
+    m_recogniser->submit(frame, m_frameSerial);
+    m_submittedSerial = m_frameSerial;
+}
+
+void CamView::showResult(quint64 serial, const QImage &searched, const CamRecognition &found)
+{
+    if (!seek || serial <= m_recognisedSerial)
+        return; // seek went off meanwhile, or a newer result is shown
+    m_found = found;
+    m_searched = searched;
+    m_recognisedSerial = serial;
+    ++m_recognitions;
+    update();
+    emit recognised();
 }
 
 CamRecognition CamView::recognise(const QImage &frame)
@@ -130,16 +170,18 @@ CamRecognition CamView::recognise(const QImage &frame)
 
 void CamView::paintEvent(QPaintEvent *)
 {
+    if (!seek) {
+        m_submittedSerial = m_recognisedSerial = 0; // a later seek starts from a fresh search
+        m_searched = QImage();
+    } else {
+        submitFrame(); // seek was switched on since the last frame came
+    }
+    const bool result = seek && m_recognisedSerial != 0;
     QPainter painter(this);
-    painter.drawImage(QRect(0, 0, width(), height()), frame);
+    painter.drawImage(QRect(0, 0, width(), height()), result ? m_searched : frame);
     countPaint();
     drawFps(painter);
-    if (!seek) {
-        m_recognisedSerial = 0; // a later seek starts from a fresh search
-        return;
-    }
-    updateRecognition();
-    if (m_recognisedSerial == 0)
+    if (!result)
         return;
     if (m_found.hasMark())
         drawMark(painter, m_found);
@@ -161,38 +203,6 @@ void CamView::drawFps(QPainter &painter) const
 {
     painter.setPen(solidPen(Qt::black, 1.0));
     painter.drawText(QPoint(10, 15), QStringLiteral("FPS:%1").arg(fps));
-}
-
-void CamView::updateRecognition()
-{
-    if (m_recognisedSerial == m_frameSerial || !recognitionDue())
-        return;
-    const qint64 start = m_clock.nsecsElapsed();
-    m_found = recognise(frame);
-    m_recognisedSerial = m_frameSerial;
-    ++m_recognitions;
-    m_lastRecognitionEnd = m_clock.nsecsElapsed();
-    m_lastRecognitionCost = m_lastRecognitionEnd - start;
-}
-
-// True when the GUI thread has had, since the last recognition, at least as
-// long as that recognition took. Otherwise a repaint is scheduled for the
-// moment it is due, so the last frame of a burst is not left unsearched.
-bool CamView::recognitionDue()
-{
-    if (m_recognisedSerial == 0)
-        return true; // nothing to show yet
-    const qint64 wait = m_lastRecognitionEnd + m_lastRecognitionCost - m_clock.nsecsElapsed();
-    if (wait <= 0)
-        return true;
-    if (!m_retryPending) {
-        m_retryPending = true;
-        QTimer::singleShot(int(wait / 1000000) + 1, this, [this] {
-            m_retryPending = false;
-            update();
-        });
-    }
-    return false;
 }
 
 void CamView::drawMark(QPainter &painter, const CamRecognition &found) const

@@ -5,6 +5,11 @@
 #include <QTime>
 #include <QWidget>
 
+#include "framerecogniser.h"
+
+#include <functional>
+#include <memory>
+
 class QPainter;
 
 // What recognition found in one camera frame (glyphscan's mr_interface and
@@ -24,40 +29,49 @@ struct CamRecognition
 // The latest frame of the Wi-Fi camera, scaled to the widget, with the paint
 // counter and, while seek is on, the mark and QR code found in the frame.
 //
-// Recognition runs inside the paint event, at most once per frame: a repaint
-// of the same frame draws the result already found. When recognising takes
-// longer than the frames come, a new frame is recognised only after the GUI
-// thread has had at least as long as the last recognition took for other
-// work; frames in between are shown with the latest result, and a frame left
-// over at the end of a burst is recognised on a deferred repaint. So with
-// seek on the view keeps up with the stream and clicks are handled promptly.
+// Recognition runs on a thread of its own (FrameRecogniser), never in the
+// paint event: every new frame is handed over while seek is on, a frame that
+// arrives during a search replaces the one waiting, and the view shows the
+// latest frame searched together with what was found in it, so the drawing
+// always matches the picture under it. Until a first result is in, and
+// while seek is off, the view shows each frame as it comes.
 class CamView : public QWidget
 {
     Q_OBJECT
 public:
+    using Recognise = std::function<CamRecognition(const QImage &frame)>;
+
     explicit CamView(QWidget *parent = nullptr);
+    ~CamView() override;
 
     // Replaces the picture by a black frameWidth x frameHeight frame.
     void resetImage();
     // Decodes one encoded picture (JPEG from the camera). Data that does not
-    // decode leaves the previous picture; the view repaints either way.
+    // decode leaves the previous picture; the view repaints either way, but
+    // while it shows recognition results it repaints with the next result.
     void loadFrame(const uchar *data, int size);
 
     // Runs the mark search (dark mark first, then light) and the QR decoding
     // (dark code first, then light) on the frame. Frames of another size than
     // 640 x 480 are searched as a black image and give nothing.
     static CamRecognition recognise(const QImage &frame);
+    // Replaces the recognition (tests make it slow or count its calls).
+    void setRecognise(Recognise recognise);
 
-    // Frames recognised since the view was made (for measurements).
+    // Results shown since the view was made (for measurements and tests).
     int recognitions() const { return m_recognitions; }
 
     bool seek = false;      // recognition on
     int frameWidth = 640;   // blank frame size, and the only size recognition accepts
     int frameHeight = 480;
-    QImage frame;           // the picture shown
+    QImage frame;           // the latest picture
     QTime nextTick;         // end of the current one-second counting interval
     int fps = 0;            // paints counted in the last finished interval
     int frameCount = 0;     // paints counted in the current interval
+
+signals:
+    // A recognition result is shown (on the GUI thread).
+    void recognised();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -65,18 +79,17 @@ protected:
 private:
     void countPaint();
     void drawFps(QPainter &painter) const;
-    void updateRecognition();
-    bool recognitionDue();
+    void submitFrame();
+    void showResult(quint64 serial, const QImage &searched, const CamRecognition &found);
     void drawMark(QPainter &painter, const CamRecognition &found) const;
     void drawQrText(QPainter &painter, const CamRecognition &found) const;
     void newFrame();
 
     quint64 m_frameSerial = 1;      // changes with every new picture
+    quint64 m_submittedSerial = 0;  // last picture handed to the recogniser; 0: none
     quint64 m_recognisedSerial = 0; // picture that m_found belongs to; 0: none
+    QImage m_searched;              // that picture
     CamRecognition m_found;
-    QElapsedTimer m_clock;
-    qint64 m_lastRecognitionEnd = 0; // ns on m_clock
-    qint64 m_lastRecognitionCost = 0; // ns
-    bool m_retryPending = false;
     int m_recognitions = 0;
+    std::unique_ptr<FrameRecogniser<CamRecognition>> m_recogniser;
 };

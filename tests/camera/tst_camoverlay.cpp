@@ -1,10 +1,13 @@
 // The camera view's recognition overlay on frames of the simulated camera:
-// where the mark circle is drawn and when nothing is drawn. Recognition
-// itself is glyphscan's and tested there.
+// where the mark circle is drawn and when nothing is drawn; recognition off
+// the GUI thread, the newest frame winning. Recognition itself is
+// glyphscan's and tested there.
 #include "camscene.h"
 #include "camview.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 class TestCamOverlay : public QObject
 {
@@ -12,6 +15,7 @@ class TestCamOverlay : public QObject
 private slots:
     void overlay_data();
     void overlay();
+    void newestFrameWins();
 };
 
 static const QByteArray qrText("box-1");
@@ -61,7 +65,9 @@ void TestCamOverlay::overlay()
     view.resize(800, 450); // scaled, and of another aspect than the frame
     view.seek = seek;
     const QByteArray jpeg = encodeCameraJpeg(picture.scaled(frameSize), 80);
+    QSignalSpy found(&view, &CamView::recognised);
     view.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+    QVERIFY(!seek || found.wait(5000));
     const QImage shot = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
 
     // Every green pixel lies on the ellipse around the scaled centre, or is the centre point.
@@ -83,6 +89,51 @@ void TestCamOverlay::overlay()
     QCOMPARE(elsewhere, 0);
     QCOMPARE(countPixels(shot, isBlue) > 20, drawn);                      // "QR Code:box-1"
     QCOMPARE(countPixels(shot, isDark, QRect(205, 2, 95, 16)) > 20, drawn); // "BK Mark;"
+}
+
+// A search slower than the frames: the GUI thread does not wait for it, the
+// frames that came during it are skipped but for the last, and the view shows
+// that frame with what was found in it.
+void TestCamOverlay::newestFrameWins()
+{
+    CamView view;
+    view.resize(320, 240);
+    view.seek = true;
+    QList<QRgb> searched; // the colour of each frame the search was given
+    std::atomic<bool> firstRunning{false};
+    view.setRecognise([&](const QImage &frame) {
+        searched << frame.pixel(0, 0); // only the recogniser's thread writes until the results are in
+        if (searched.size() == 1) {
+            firstRunning = true;
+            QThread::msleep(300);
+        }
+        CamRecognition found;
+        found.outX = 320;
+        found.outY = 240;
+        found.outRadius = 40;
+        return found;
+    });
+    const QRgb colours[] = {qRgb(250, 250, 250), qRgb(200, 200, 200), qRgb(150, 150, 150),
+                            qRgb(100, 100, 100)};
+    QSignalSpy shown(&view, &CamView::recognised);
+    QElapsedTimer clock;
+    clock.start();
+    for (const QRgb colour : colours) {
+        QImage picture(640, 480, QImage::Format_RGB32);
+        picture.fill(colour);
+        const QByteArray jpeg = encodeCameraJpeg(picture, 95);
+        view.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+        QTRY_VERIFY(firstRunning); // the others arrive while the first is searched
+    }
+    QVERIFY(clock.elapsed() < 250); // the GUI thread did not wait for the search
+    QTRY_COMPARE(shown.count(), 2);
+    QTest::qWait(100);
+    QCOMPARE(shown.count(), 2);
+    QCOMPARE(searched.size(), 2);
+    QVERIFY(qAbs(qGray(searched.last()) - 100) < 8);
+    const QImage shot = view.grab().toImage();
+    QVERIFY(qAbs(qGray(shot.pixel(5, 230)) - 100) < 8); // the searched frame under its result
+    QVERIFY(countPixels(shot, isGreen) > 50);
 }
 
 QTEST_MAIN(TestCamOverlay)

@@ -1,0 +1,148 @@
+// How long the GUI thread keeps a posted event waiting while a job runs with
+// the program's own pauses: a four-place matrix job over the network link
+// (the trigger pressed at each wait) and one auto-feed sheet (mode 8) over
+// the USB link, both against the simulated cutter in this process. A 2 ms
+// timer posts a zero-delay event; its lateness is what a click would wait.
+// Needs the mocked udev tree: run it under umockdev-wrapper. Exits with 1
+// when an event waited 20 ms or longer.
+//
+//   umockdev-wrapper build/release/bench/jobs/jobs_eventwait
+#include "mockusb.h" // first: before any Qt header
+
+#include "cutterjobs.h"
+#include "rj45socket.h"
+#include "simserver.h"
+#include "triggerkeys.h"
+#include "usboperate.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr double kLimitMs = 20.0;
+
+class Host : public JobHost
+{
+public:
+    JobSettings settings;
+    int presses = 0; // trigger presses left; then the job is stopped
+    bool running = true;
+    JobSettings jobSettings() const override { return settings; }
+    bool jobRunning() const override { return running; }
+    void showJobState(const QString &text) override
+    {
+        if (!text.contains(QLatin1String("Waiting for the trigger")))
+            return;
+        QTimer::singleShot(100, [this] { // the operator presses after a moment
+            if (!TriggerKeys::armed())
+                return;
+            if (presses-- > 0)
+                TriggerKeys::keyDown();
+            else
+                running = false;
+        });
+    }
+    void showConnectError() override {}
+    void showOriginDone(bool) override {}
+    bool confirmCalibration() override { return false; }
+    void showCalibrationDone() override {}
+    void setSheetsLeft(int count) override { settings.feed.sheetsLeft = count; }
+};
+
+// Runs `job` while a 2 ms timer measures how late posted events are handled.
+std::vector<double> measure(const std::function<void()> &job)
+{
+    std::vector<double> lateMs;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&lateMs] {
+        auto *posted = new QElapsedTimer;
+        posted->start();
+        QTimer::singleShot(0, [&lateMs, posted] {
+            lateMs.push_back(posted->nsecsElapsed() / 1e6);
+            delete posted;
+        });
+    });
+    probe.start(2);
+    job();
+    probe.stop();
+    QCoreApplication::processEvents(); // the last posted probe
+    return lateMs;
+}
+
+bool report(const char *what, std::vector<double> lateMs, qint64 runMs)
+{
+    std::sort(lateMs.begin(), lateMs.end());
+    const double worst = lateMs.empty() ? 0 : lateMs.back();
+    const double median = lateMs.empty() ? 0 : lateMs[lateMs.size() / 2];
+    std::printf("%-44s %6.1f s  %6zu probes  median %5.2f ms  worst %6.2f ms\n", what, runMs / 1000.0,
+                lateMs.size(), median, worst);
+    return worst < kLimitMs;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "*.debug=false;*.info=false");
+    QApplication app(argc, argv);
+    MockUsb bed;
+    if (!MockUsb::inMockEnvironment()) {
+        std::fprintf(stderr, "run this under umockdev-wrapper\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    QFile plot(dir.filePath("box.plt"));
+    if (!plot.open(QIODevice::WriteOnly))
+        return 2;
+    plot.write("MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
+               "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n");
+    plot.close();
+
+    CutterSimServer sim; // busy 300 ms after a job or a move
+    sim.cutter().config().sheets = 100;
+    QString why;
+    const QString node = sim.openUsbNode(&why);
+    if (node.isEmpty() || !sim.listen(QHostAddress::LocalHost, 0)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(why));
+        return 2;
+    }
+    bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, node);
+    UsbOperate usb;
+    usb.setDevice(QStringLiteral("1-2:1.0"));
+    RJ45Socket net(nullptr, sim.serverPort());
+    Host host;
+    host.settings.plotFile = plot.fileName();
+    host.settings.cutterAddress = QStringLiteral("127.0.0.1");
+    host.settings.matrix = MatrixLayout::Four;
+    host.settings.gapFirstMm = host.settings.gapSecondMm = 5;
+    host.settings.feed.feedDistMm = 300;
+    host.settings.feed.ejectDistMm = 400;
+    CutterJobs jobs(host, usb, net);
+
+    bool ok = true;
+    QElapsedTimer clock;
+    clock.start();
+    host.presses = 3; // four sheets, one on each place
+    const std::vector<double> matrix = measure([&] {
+        TriggerListener trigger;
+        jobs.matrixScanNet();
+    });
+    ok = report("matrix job, 4 places (network)", matrix, clock.restart()) && ok;
+
+    host.running = true;
+    host.settings.feed.sheetsLeft = 1;
+    const std::vector<double> sheet = measure([&] { jobs.afFileSingleFeed(); });
+    ok = report("auto-feed sheet, mode 8 (USB)", sheet, clock.restart()) && ok;
+    std::printf("sheets cut: %d\n", int(sim.cutter().finishedSheets().size()));
+    return ok ? 0 : 1;
+}
