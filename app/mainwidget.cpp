@@ -491,6 +491,11 @@ void MainWidget::setSheetsLeft(int count)
     ui->count->setValue(count);
 }
 
+bool MainWidget::waitForTrigger()
+{
+    return TriggerKeys::waitForTrigger([this] { return jobRunning(); });
+}
+
 bool MainWidget::askForMedia()
 {
     QMessageBox box(QMessageBox::Question, tr("No Paper..."),

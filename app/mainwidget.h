@@ -63,7 +63,7 @@ public:
     QStringList modeTips;    // the 12 mode descriptions
     int originX = 0;         // carriage origin kept by "Set Origin", plotter units
     int originY = 0;
-    int unitsPerMm = 40;     // plotter units per millimetre
+    int unitsPerMm = kUnitsPerMm; // plotter units per millimetre
     int feedStartX = 120;    // auto-feed start move, first coordinate, plotter units
     int feedCenterY = 9300;  // auto-feed start move, centre of the second coordinate, plotter units
     int scanStepX = 400;     // smart scan step between mark search positions, plotter units
@@ -113,6 +113,7 @@ private:
     void showCalibrationDone() override;
     void setSheetsLeft(int count) override;
     bool askForMedia() override;
+    bool waitForTrigger() override;
     void showJobPaths(const PlotPathList &paths) override;
     CutterLink *cameraSetupLink();
     void stopCamera();

@@ -16,19 +16,6 @@
 
 namespace P = CutterProtocol;
 
-namespace {
-
-constexpr int kUnitsPerMm = 40;
-
-// Steps of the sheet handling whose meaning is the cutter's own; the program
-// only keeps their order and waits for "OK;" after each.
-const QString kBeginSheet = QStringLiteral("CMD:5;");  // before the carriage goes to the sheet
-const QString kEndSheet = QStringLiteral("CMD:6;");    // after the cut
-const QString kAfterSheet = QStringLiteral("CMD:111;"); // after "CMD:6;"
-const QString kPreFeed = QStringLiteral("CMD:110;");    // the next sheet comes up while this one is cut
-
-} // namespace
-
 const AutoFeedRow kAutoFeedRows[6] = {
     // name, mode, feeding, content, last move; pre-feed: any reply but "NOPAPER;" is paper,
     // only while more sheets follow, check limit (ms); pause before moving out an uncut sheet
@@ -260,7 +247,7 @@ bool CutterJobs::AutoFeed::preFeed()
     if (!paper || (m_row.onlyIfMoreSheets && feed().sheetsLeft <= 1))
         return true;
     status(tr("pre-feeding the next sheet..."));
-    if (!command(kPreFeed, P::kOk))
+    if (!command(P::kPreFeed, P::kOk))
         return false;
     startFeedInterval();
     return true;
@@ -268,7 +255,7 @@ bool CutterJobs::AutoFeed::preFeed()
 
 bool CutterJobs::AutoFeed::sheetIn()
 {
-    if (!command(kBeginSheet, P::kOk))
+    if (!command(P::kBeginSheet, P::kOk))
         return false;
     delayMs(m_jobs.autoFeedPauses.afterSheetIn);
     return true;
@@ -376,7 +363,7 @@ bool CutterJobs::AutoFeed::selectQrFile()
 
 bool CutterJobs::AutoFeed::release()
 {
-    return command(kEndSheet, P::kOk) && command(kAfterSheet, P::kOk);
+    return command(P::kEndSheet, P::kOk) && command(P::kAfterSheet, P::kOk);
 }
 
 void CutterJobs::AutoFeed::startFeedInterval()

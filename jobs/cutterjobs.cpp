@@ -6,7 +6,6 @@
 #include "pltsolve.h"
 #include "rj45socket.h"
 #include "sheet.h"
-#include "triggerkeys.h"
 #include "usboperate.h"
 
 #include <QFile>
@@ -19,8 +18,6 @@
 namespace P = CutterProtocol;
 
 namespace {
-
-constexpr int kUnitsPerMm = 40;
 
 SheetLink sheetLink(JobLink link)
 {
@@ -297,7 +294,7 @@ void CutterJobs::runMatrix(Session &s)
                 return;
         }
         show(tr("Sheet %1 done. Waiting for the trigger (Space or Volume Up)...").arg(run.sheet));
-        TriggerKeys::waitForTrigger([this] { return m_host.jobRunning(); });
+        m_host.waitForTrigger();
         if (!m_host.jobRunning())
             return;
         if (!moveToNextPlace(s, run))
@@ -350,7 +347,7 @@ bool CutterJobs::moveToNextPlace(Session &s, MatrixRun &run)
         const QString y = place->second
             ? QString::number(baseY + run.size.width() + settings.gapSecondMm * kUnitsPerMm, 'g', 6)
             : QString::number(baseY);
-        s.link.sendCmd(QStringLiteral("SP2;PU%1,%2;").arg(x, y));
+        s.link.sendCmd(P::knifeMove(x, y));
         if (s.link.waitFree() == WaitOutcome::Stopped)
             return false;
     }

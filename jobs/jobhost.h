@@ -59,6 +59,10 @@ public:
     virtual bool confirmCalibration() = 0;          // "Start Auto-Adjust", true on OK
     virtual void showCalibrationDone() = 0;         // "Auto-Offset" / "Auto-Adjust Completed!"
 
+    // Matrix modes: waits for the operator's trigger between two sheets;
+    // false when the job was stopped meanwhile.
+    virtual bool waitForTrigger() = 0;
+
     // Auto-feed modes. The defaults suit a host without a sheet feeder (its
     // count stays 0, so those modes send nothing).
     virtual void setSheetsLeft(int count) { (void)count; }   // the `count` spin box

@@ -25,7 +25,12 @@ QString penUpMove(int x, int y)
 
 QString knifeMove(int x, int y)
 {
-    return QStringLiteral("SP2;PU%1,%2;").arg(x).arg(y);
+    return knifeMove(QString::number(x), QString::number(y));
+}
+
+QString knifeMove(const QString &x, const QString &y)
+{
+    return QStringLiteral("SP2;PU%1,%2;").arg(x, y);
 }
 
 Position parsePosition(const QString &reply)

@@ -14,6 +14,12 @@ inline const QString kPaperCheck = QStringLiteral("CMD:108;");
 inline const QString kFeedSheet = QStringLiteral("CMD:109,0,0,0,0;");
 inline const QString kAtJobStart = QStringLiteral("CMD:202;");
 inline const QString kEndOfPage = QStringLiteral("!PG;");
+// Auto-feed sheet handling, whose meaning is the cutter's own: the program
+// keeps their order and waits for "OK;" after each.
+inline const QString kBeginSheet = QStringLiteral("CMD:5;");  // before the carriage goes to the sheet
+inline const QString kEndSheet = QStringLiteral("CMD:6;");    // after the cut
+inline const QString kAfterSheet = QStringLiteral("CMD:111;"); // after "CMD:6;"
+inline const QString kPreFeed = QStringLiteral("CMD:110;");    // the next sheet comes up while this one is cut
 
 inline const QString kOk = QStringLiteral("OK;");
 inline const QString kFree = QStringLiteral("FREE;");
@@ -34,6 +40,8 @@ QString calibrationResultCmd(double a, double b);
 // "PU<x>,<y>;" and "SP2;PU<x>,<y>;", plotter units.
 QString penUpMove(int x, int y);
 QString knifeMove(int x, int y);
+// "SP2;PU<x>,<y>;" with coordinates already written out (matrix places carry doubles).
+QString knifeMove(const QString &x, const QString &y);
 
 struct Position
 {

@@ -1,5 +1,6 @@
 #include "rj45socket.h"
 
+#include "cutterprotocol.h"
 #include "linkhelpers.h"
 
 #include <QtDebug>
@@ -104,11 +105,11 @@ WaitOutcome RJ45Socket::waitFree()
             markAbandoned(true);
             return WaitOutcome::Stopped;
         }
-        send(QStringLiteral("CMD:10;"));
+        send(CutterProtocol::kStatusPoll);
         awaitReply(-1);
         if (abandoned())
             return WaitOutcome::Stopped;
-        if (replyBuffer == "FREE;")
+        if (replyBuffer == CutterProtocol::kFree.toLatin1())
             return WaitOutcome::Done;
     }
 }

@@ -11,6 +11,9 @@
 // Coordinates everywhere in this header are HPGL plotter units held as
 // double, 40 per mm; x points right and y points up, as on the cutter.
 
+// Plotter units per millimetre: form lengths in mm become plot coordinates.
+constexpr int kUnitsPerMm = 40;
+
 // One continuous run of the tool. `pen` is the last SP number read before the
 // path began (1 creasing tool, 2 knife, 0 none); the three line-type fields
 // are the LT parameters in force when it began.

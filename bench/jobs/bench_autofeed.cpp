@@ -27,6 +27,7 @@ public:
     void showCalibrationDone() override {}
     void setSheetsLeft(int count) override { settings.feed.sheetsLeft = count; }
     bool askForMedia() override { return false; } // an empty container ends the run
+    bool waitForTrigger() override { return false; } // no matrix job here
 };
 
 void BM_ThreeSheets(benchmark::State &state, JobProcedure procedure)

@@ -12,11 +12,11 @@
 #include "cutterjobs.h"
 #include "rj45socket.h"
 #include "simserver.h"
-#include "triggerkeys.h"
 #include "usboperate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -37,18 +37,14 @@ public:
     bool running = true;
     JobSettings jobSettings() const override { return settings; }
     bool jobRunning() const override { return running; }
-    void showJobState(const QString &text) override
+    void showJobState(const QString &) override {}
+    bool waitForTrigger() override
     {
-        if (!text.contains(QLatin1String("Waiting for the trigger")))
-            return;
-        QTimer::singleShot(100, [this] { // the operator presses after a moment
-            if (!TriggerKeys::armed())
-                return;
-            if (presses-- > 0)
-                TriggerKeys::keyDown();
-            else
-                running = false;
-        });
+        QEventLoop operatorPresses; // after a moment, as the window waits for the key
+        QTimer::singleShot(100, &operatorPresses, &QEventLoop::quit);
+        operatorPresses.exec();
+        running = presses-- > 0;
+        return running;
     }
     void showConnectError() override {}
     void showOriginDone(bool) override {}
@@ -133,10 +129,7 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     host.presses = 3; // four sheets, one on each place
-    const std::vector<double> matrix = measure([&] {
-        TriggerListener trigger;
-        jobs.matrixScanNet();
-    });
+    const std::vector<double> matrix = measure([&] { jobs.matrixScanNet(); });
     ok = report("matrix job, 4 places (network)", matrix, clock.restart()) && ok;
 
     host.running = true;

@@ -12,7 +12,6 @@
 #include "rj45socket.h"
 #include "sheet.h"
 #include "simserver.h"
-#include "triggerkeys.h"
 #include "usboperate.h"
 
 #include <QRegularExpression>
@@ -40,20 +39,16 @@ public:
 
     JobSettings jobSettings() const override { return settings; }
     bool jobRunning() const override { return running; }
-    void showJobState(const QString &text) override
+    void showJobState(const QString &text) override { states << text; }
+    bool waitForTrigger() override
     {
-        states << text;
-        if (!text.contains(QLatin1String("Waiting for the trigger")))
-            return;
-        QTimer::singleShot(0, [this] { // inside the wait, if there is one
-            if (!TriggerKeys::armed())
-                return;
-            ++triggerWaits;
-            if (presses-- > 0)
-                TriggerKeys::keyDown();
-            else
-                running = false;
-        });
+        if (!running) // a stopped job does not wait
+            return false;
+        ++triggerWaits;
+        if (presses-- > 0)
+            return true;
+        running = false;
+        return false;
     }
     void showConnectError() override { boxes << QStringLiteral("Connect Error!"); }
     void showOriginDone(bool back) override { boxes << QString(back ? "Back" : "Set"); }
