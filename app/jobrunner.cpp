@@ -1,7 +1,7 @@
 #include "jobrunner.h"
 
 #include "cutterjobs.h"
-#include "jobtable.h"
+#include "workmodes.h"
 #include "triggerkeys.h"
 #include "usboperate.h"
 
@@ -13,8 +13,7 @@
 #include <memory>
 
 namespace {
-// The button's words are looked up as the window's texts; neither has a
-// translation, so both sides compare the plain words.
+// The button's words are the window's texts.
 QString startText() { return QCoreApplication::translate("MainWidget", "Start"); }
 QString stopText() { return QCoreApplication::translate("MainWidget", "Stop"); }
 } // namespace
@@ -24,21 +23,17 @@ JobRunner::JobRunner(const RunnerControls &controls, CutterJobs &jobs, UsbOperat
 {
 }
 
-bool JobRunner::running() const
-{
-    return m_ui.startBtn->text() == stopText();
-}
-
 void JobRunner::clicked(int workIndex)
 {
-    if (m_ui.startBtn->text() == startText())
+    if (m_state == State::Idle)
         start(workIndex);
-    else
+    else if (m_state == State::Running)
         requestStop();
 }
 
 void JobRunner::start(int workIndex)
 {
+    m_state = State::Running;
     lock();
     m_ui.startBtn->setIcon(QIcon(QStringLiteral(":/png/stop.png")));
     m_ui.startBtn->setText(stopText());
@@ -49,22 +44,24 @@ void JobRunner::start(int workIndex)
     bool inUse = false;
     const QMetaObject::Connection watch =
         QObject::connect(&m_usb, &UsbOperate::cutterInUse, [&inUse] { inUse = true; });
-    const DispatchEntry *entry = dispatchEntry(workIndex);
-    const JobProcedure procedure = procedureFor(workIndex, m_ui.devType->currentText());
-    if (procedure) {
+    const WorkMode *mode = workMode(workIndex);
+    const std::optional<JobLink> link = mode ? jobLinkFor(*mode, m_ui.devType->currentText()) : std::nullopt;
+    if (link) {
         std::unique_ptr<TriggerListener> trigger;
-        if (entry->trigger)
+        if (mode->trigger())
             trigger = std::make_unique<TriggerListener>();
-        (m_jobs.*procedure)();
+        m_jobs.run(*mode, *link);
     }
     QObject::disconnect(watch);
+    m_state = State::Idle;
     unlock(inUse ? cutterInUseText() : QCoreApplication::translate("MainWidget", "Idle..."));
 }
 
 void JobRunner::requestStop()
 {
-    // Only the button changes: the click arrives inside the running job's
-    // wait, and the job looks at the button at its own check points.
+    // The click arrives inside the running job's wait; the job looks at
+    // running() at its own check points.
+    m_state = State::StopRequested;
     m_ui.startBtn->setEnabled(false);
     m_ui.startBtn->setIcon(QIcon(QStringLiteral(":/png/start.png")));
     m_ui.startBtn->setText(startText());

@@ -25,20 +25,23 @@ struct RunnerControls
 // What the state line says when another program holds the USB cutter.
 QString cutterInUseText();
 
-// The Start/Stop button. The button carries the job state: "Start" enabled is
-// idle, "Stop" is running, "Start" disabled is stop requested (the procedure
-// still runs and looks at the button at its own check points).
+// The Start/Stop button and the job state it shows: "Start" enabled while
+// idle, "Stop" while a job runs, "Start" disabled once a stop was requested
+// (the procedure still runs and looks at running() at its own check points).
 class JobRunner
 {
     Q_DECLARE_TR_FUNCTIONS(JobRunner)
 public:
+    enum class State { Idle, Running, StopRequested };
+
     JobRunner(const RunnerControls &controls, CutterJobs &jobs, UsbOperate &usb);
 
-    // The button's click: starts the job of workIndex when the button reads
-    // "Start", else requests the stop. A start returns when the job is over.
+    // The button's click: starts the job of workIndex when idle, else
+    // requests the stop. A start returns when the job is over.
     void clicked(int workIndex);
-    // The button reads "Stop".
-    bool running() const;
+    // A job runs and no stop was requested.
+    bool running() const { return m_state == State::Running; }
+    State state() const { return m_state; }
 
 private:
     void start(int workIndex);
@@ -49,4 +52,5 @@ private:
     RunnerControls m_ui;
     CutterJobs &m_jobs;
     UsbOperate &m_usb;
+    State m_state = State::Idle;
 };

@@ -168,7 +168,7 @@ void MainWidget::closeEvent(QCloseEvent *)
 
 void MainWidget::initModeTable()
 {
-    for (const WorkMode &mode : workModes) {
+    for (const WorkMode &mode : kWorkModes) {
         modeNames.append(tr(mode.title));
         modeTips.append(tr(mode.tip));
     }
@@ -185,19 +185,19 @@ void MainWidget::showMode()
 
 void MainWidget::updateModeWidgets()
 {
-    if (workIndex < 0 || workIndex >= int(workModes.size()))
+    if (workIndex < 0 || workIndex >= int(kWorkModes.size()))
         return;
-    const WorkMode &mode = workModes[workIndex];
-    ui->MatGrp->setVisible(mode.matrix);
-    ui->FeedGrp->setVisible(mode.autoFeed);
-    ui->countLB->setVisible(mode.autoFeed);
-    ui->count->setVisible(mode.autoFeed);
-    if (!mode.autoFeed)
+    const WorkMode &mode = kWorkModes[size_t(workIndex)];
+    ui->MatGrp->setVisible(mode.showsMatrix);
+    ui->FeedGrp->setVisible(mode.showsFeed);
+    ui->countLB->setVisible(mode.showsFeed);
+    ui->count->setVisible(mode.showsFeed);
+    if (!mode.showsFeed)
         return; // the hidden feed group keeps its fields as they are
-    ui->ejectDistLB->setVisible(mode.eject);
-    ui->ejectDist->setVisible(mode.eject);
-    ui->ejectDistmm->setVisible(mode.eject);
-    ui->smartScan->setVisible(mode.smartScan);
+    ui->ejectDistLB->setVisible(mode.showsEject);
+    ui->ejectDist->setVisible(mode.showsEject);
+    ui->ejectDistmm->setVisible(mode.showsEject);
+    ui->smartScan->setVisible(mode.showsSmartScan);
 }
 
 void MainWidget::on_prevMode_clicked()

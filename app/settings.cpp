@@ -124,7 +124,7 @@ void MainWidget::loadSettings()
             workIndex = value.toInt();
     }
     // A stored mode outside the table would index past the mode lists.
-    if (workIndex < 0 || workIndex >= int(workModes.size()))
+    if (workIndex < 0 || workIndex >= int(kWorkModes.size()))
         workIndex = 0;
 }
 

@@ -16,17 +16,6 @@
 
 namespace P = CutterProtocol;
 
-const AutoFeedRow kAutoFeedRows[6] = {
-    // name, mode, feeding, content, last move; pre-feed: any reply but "NOPAPER;" is paper,
-    // only while more sheets follow, check limit (ms); pause before moving out an uncut sheet
-    {"afBlankSingleFeed",    6,  Feeding::Single,       Content::Blank, LastMove::EjectDist, false,     false, -1,       false},
-    {"afBlankFeedWhileCut",  7,  Feeding::WhileCutting, Content::Blank, LastMove::FeedDist,  false,     false, -1,       false},
-    {"afFileSingleFeed",     8,  Feeding::Single,       Content::Mark,  LastMove::EjectDist, false,     false, -1,       true},
-    {"afFileFeedWhileCut",   9,  Feeding::WhileCutting, Content::Mark,  LastMove::FeedDist,  false,     true,  -1,       true},
-    {"afQrSingleFeed",       10, Feeding::Single,       Content::Qr,    LastMove::FeedDist,  false,     false, -1,       false},
-    {"afQrFeedWhileCut",     11, Feeding::WhileCutting, Content::Qr,    LastMove::FeedDist,  true,      true,  1000,     false},
-};
-
 std::array<QPoint, 4> feedPositions(const FeedSettings &feed, int designWidth)
 {
     const int x0 = feed.feedStartX;
@@ -41,8 +30,8 @@ std::array<QPoint, 4> feedPositions(const FeedSettings &feed, int designWidth)
 class CutterJobs::AutoFeed
 {
 public:
-    AutoFeed(CutterJobs &jobs, const AutoFeedRow &row)
-        : m_jobs(jobs), m_row(row), m_usb(jobs.m_usb), m_host(jobs.m_host)
+    AutoFeed(CutterJobs &jobs, const WorkMode &mode)
+        : m_jobs(jobs), m_mode(mode), m_row(mode.feed), m_usb(jobs.m_usb), m_host(jobs.m_host)
     {
         m_jobs.watchLink(m_usb);
     }
@@ -89,6 +78,7 @@ private:
     std::array<QPoint, 4> positions() const { return feedPositions(feed(), m_size.width()); }
 
     CutterJobs &m_jobs;
+    const WorkMode &m_mode;
     const AutoFeedRow &m_row;
     UsbOperate &m_usb;
     JobHost &m_host;
@@ -103,16 +93,9 @@ private:
     int m_done = 0;
 };
 
-void CutterJobs::afBlankSingleFeed() { runAutoFeed(kAutoFeedRows[0]); }
-void CutterJobs::afBlankFeedWhileCut() { runAutoFeed(kAutoFeedRows[1]); }
-void CutterJobs::afFileSingleFeed() { runAutoFeed(kAutoFeedRows[2]); }
-void CutterJobs::afFileFeedWhileCut() { runAutoFeed(kAutoFeedRows[3]); }
-void CutterJobs::afQrSingleFeed() { runAutoFeed(kAutoFeedRows[4]); }
-void CutterJobs::afQrFeedWhileCut() { runAutoFeed(kAutoFeedRows[5]); }
-
-void CutterJobs::runAutoFeed(const AutoFeedRow &row)
+void CutterJobs::runAutoFeed(const WorkMode &mode)
 {
-    AutoFeed run(*this, row);
+    AutoFeed run(*this, mode);
     run.run();
 }
 
@@ -132,7 +115,7 @@ bool CutterJobs::AutoFeed::prepareRun()
 {
     const JobSettings settings = m_host.jobSettings();
     if (m_row.content != Content::Qr) {
-        m_sheet = prepareSheetFile(settings.plotFile, m_jobs.sheetOptions(m_row.mode, JobLink::Usb, settings));
+        m_sheet = prepareSheetFile(settings.plotFile, m_jobs.sheetOptions(m_mode, JobLink::Usb, settings));
         m_size = parseMdSize(m_sheet.header);
         return m_sheet.ok;
     }
@@ -288,7 +271,7 @@ bool CutterJobs::AutoFeed::cutQr()
         return false;
     const PreparedSheet sheet = m_qrFile.isEmpty()
         ? PreparedSheet()
-        : prepareSheetFile(m_qrFile, m_jobs.sheetOptions(m_row.mode, JobLink::Usb, m_host.jobSettings()));
+        : prepareSheetFile(m_qrFile, m_jobs.sheetOptions(m_mode, JobLink::Usb, m_host.jobSettings()));
     if (!sheet.ok)
         return ejectUncut(tr("no plot file for this sheet, moving it out uncut..."), false);
     m_host.showJobPaths(PltSolve().parsePaths(sheet.jobText));

@@ -51,8 +51,8 @@ int placesOf(MatrixLayout layout)
 class CutterJobs::Session
 {
 public:
-    Session(CutterJobs &jobs, const SingleSheetRow &row)
-        : jobs(jobs), row(row), link(jobs.linkFor(row.link))
+    Session(CutterJobs &jobs, const WorkMode &mode, JobLink kind)
+        : jobs(jobs), row(mode), kind(kind), link(jobs.linkFor(kind))
     {
         jobs.watchLink(link);
     }
@@ -61,7 +61,8 @@ public:
     Session &operator=(const Session &) = delete;
 
     CutterJobs &jobs;
-    const SingleSheetRow &row;
+    const WorkMode &row;
+    const JobLink kind;
     CutterLink &link;
 };
 
@@ -99,23 +100,18 @@ CutterJobs::CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net)
 {
 }
 
-void CutterJobs::blankCutUsb() { runSingleSheet(kSingleSheetRows[0]); }
-void CutterJobs::blankCutNet() { runSingleSheet(kSingleSheetRows[1]); }
-void CutterJobs::matrixBlankUsb() { runSingleSheet(kSingleSheetRows[2]); }
-void CutterJobs::matrixBlankNet() { runSingleSheet(kSingleSheetRows[3]); }
-void CutterJobs::scanMarkUsb() { runSingleSheet(kSingleSheetRows[4]); }
-void CutterJobs::scanMarkNet() { runSingleSheet(kSingleSheetRows[5]); }
-void CutterJobs::matrixScanUsb() { runSingleSheet(kSingleSheetRows[6]); }
-void CutterJobs::matrixScanNet() { runSingleSheet(kSingleSheetRows[7]); }
-void CutterJobs::qrScanMarkUsb() { runSingleSheet(kSingleSheetRows[8]); }
-void CutterJobs::qrScanMarkNet() { runSingleSheet(kSingleSheetRows[9]); }
-void CutterJobs::qrMatrixScanUsb() { runSingleSheet(kSingleSheetRows[10]); }
-void CutterJobs::qrMatrixScanNet() { runSingleSheet(kSingleSheetRows[11]); }
-
-void CutterJobs::runSingleSheet(const SingleSheetRow &row)
+void CutterJobs::run(const WorkMode &mode, JobLink link)
 {
-    Session session(*this, row);
-    if (row.matrix)
+    if (mode.procedure == Procedure::AutoFeed)
+        runAutoFeed(mode);
+    else
+        runSingleSheet(mode, link);
+}
+
+void CutterJobs::runSingleSheet(const WorkMode &mode, JobLink link)
+{
+    Session session(*this, mode, link);
+    if (mode.procedure == Procedure::Matrix)
         runMatrix(session);
     else
         runOneSheet(session);
@@ -136,7 +132,7 @@ void CutterJobs::show(const QString &state)
 
 // --- Sheet preparation ---
 
-SheetOptions CutterJobs::sheetOptions(int mode, JobLink link, const JobSettings &settings) const
+SheetOptions CutterJobs::sheetOptions(const WorkMode &mode, JobLink link, const JobSettings &settings) const
 {
     SheetOptions options = sheetOptionsFor(mode, sheetLink(link));
     options.rotate = settings.rotate;
@@ -147,9 +143,9 @@ SheetOptions CutterJobs::sheetOptions(int mode, JobLink link, const JobSettings 
     return options;
 }
 
-PreparedSheet CutterJobs::prepare(const SingleSheetRow &row, const QString &path) const
+PreparedSheet CutterJobs::prepare(const Session &s, const QString &path) const
 {
-    return prepareSheetFile(path, sheetOptions(row.mode, row.link, m_host.jobSettings()));
+    return prepareSheetFile(path, sheetOptions(s.row, s.kind, m_host.jobSettings()));
 }
 
 QString plotFolder(const QString &plotFile)
@@ -173,7 +169,7 @@ QString qrPlotFile(const QString &folder, const QString &qrText)
 
 bool CutterJobs::connectNetwork(const Session &s)
 {
-    if (s.row.link != JobLink::Network)
+    if (s.kind != JobLink::Network)
         return true;
     const QString address = m_host.jobSettings().cutterAddress;
     if (!isValidIp(address))
@@ -230,7 +226,7 @@ void CutterJobs::runOneSheet(Session &s)
     const QString plotFile = m_host.jobSettings().plotFile;
     PreparedSheet sheet;
     if (s.row.qr == QrSelection::None) {
-        sheet = prepare(s.row, plotFile);
+        sheet = prepare(s, plotFile);
         if (!sheet.ok)
             return;
     } else if (plotHeader(plotFile).isEmpty()) {
@@ -242,7 +238,7 @@ void CutterJobs::runOneSheet(Session &s)
         QString qrFile;
         if (!selectQrFile(s, plotFolder(plotFile), qrFile) || qrFile.isEmpty())
             return;
-        sheet = prepare(s.row, qrFile);
+        sheet = prepare(s, qrFile);
         if (!sheet.ok)
             return;
     }
@@ -259,7 +255,7 @@ void CutterJobs::runMatrix(Session &s)
     const QString folder = plotFolder(settings.plotFile);
     PreparedSheet sheet;
     if (s.row.qr == QrSelection::None) {
-        sheet = prepare(s.row, settings.plotFile); // every sheet carries this text
+        sheet = prepare(s, settings.plotFile); // every sheet carries this text
         if (!sheet.ok)
             return;
         run.size = parseMdSize(sheet.header);
@@ -283,7 +279,7 @@ void CutterJobs::runMatrix(Session &s)
         if (s.row.qr == QrSelection::EverySheet) {
             if (!selectQrFile(s, folder, qrFile))
                 return;
-            sheet = qrFile.isEmpty() ? PreparedSheet() : prepare(s.row, qrFile);
+            sheet = qrFile.isEmpty() ? PreparedSheet() : prepare(s, qrFile);
         }
         if (sheet.ok) {
             show(tr("Sheet %1, place %2 of %3: cutting...")
@@ -432,8 +428,6 @@ std::optional<MarkDeviation> markDeviation(const QString &reply)
     return dev;
 }
 
-void CutterJobs::autoAdjustUsb() { autoAdjust(JobLink::Usb); }
-void CutterJobs::autoAdjustNet() { autoAdjust(JobLink::Network); }
 
 void CutterJobs::autoAdjust(JobLink link)
 {

@@ -1,7 +1,7 @@
 #pragma once
 #include "autofeed.h"
 #include "jobhost.h"
-#include "jobtable.h"
+#include "workmodes.h"
 
 #include <QCoreApplication>
 #include <QSize>
@@ -15,8 +15,8 @@ class UsbOperate;
 struct PreparedSheet;
 struct SheetOptions;
 
-// Everything the main window does with the cutter: the twelve single-sheet
-// procedures (written once, driven by kSingleSheetRows), the origin commands
+// Everything the main window does with the cutter: the procedures of the
+// twelve work modes (written once each kind, driven by the WorkMode row), the origin commands
 // and the automatic calibration. Runs on the GUI thread; every wait handles
 // events, so Stop clicks and repaints arrive meanwhile.
 //
@@ -30,30 +30,11 @@ class CutterJobs
 public:
     CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net);
 
-    // Work modes 0..5 (the runner has selected the USB device already).
-    void blankCutUsb();
-    void blankCutNet();
-    void matrixBlankUsb();
-    void matrixBlankNet();
-    void scanMarkUsb();
-    void scanMarkNet();
-    void matrixScanUsb();
-    void matrixScanNet();
-    void qrScanMarkUsb();
-    void qrScanMarkNet();
-    void qrMatrixScanUsb();
-    void qrMatrixScanNet();
-    void runSingleSheet(const SingleSheetRow &row);
-
-    // Work modes 6..11: sheets from the cutter's feeder until `count` is used
-    // up, always over the USB link (autofeed.cpp, driven by kAutoFeedRows).
-    void afBlankSingleFeed();
-    void afBlankFeedWhileCut();
-    void afFileSingleFeed();
-    void afFileFeedWhileCut();
-    void afQrSingleFeed();
-    void afQrFeedWhileCut();
-    void runAutoFeed(const AutoFeedRow &row);
+    // Runs the job of a work mode over the link (the runner has selected the
+    // USB device already): one sheet or a matrix (modes 0..5), or sheets from
+    // the cutter's feeder until `count` is used up (modes 6..11, always over
+    // the USB link, autofeed.cpp).
+    void run(const WorkMode &mode, JobLink link);
     AutoFeedPauses autoFeedPauses;
 
     // "Set Origin": stores the carriage position in originX/originY. "Back
@@ -64,8 +45,6 @@ public:
     void backOrigin(JobLink link, int originX, int originY);
 
     // Automatic calibration with a pen (confirmation box first).
-    void autoAdjustUsb();
-    void autoAdjustNet();
     void autoAdjust(JobLink link);
 
     // The calibration pattern; the program uses CIR.plt beside the executable.
@@ -88,8 +67,10 @@ private:
     void watchLink(CutterLink &link);
     void unwatchLink(CutterLink &link);
 
-    SheetOptions sheetOptions(int mode, JobLink link, const JobSettings &settings) const;
-    PreparedSheet prepare(const SingleSheetRow &row, const QString &path) const;
+    void runSingleSheet(const WorkMode &mode, JobLink link);
+    void runAutoFeed(const WorkMode &mode);
+    SheetOptions sheetOptions(const WorkMode &mode, JobLink link, const JobSettings &settings) const;
+    PreparedSheet prepare(const Session &s, const QString &path) const;
     void runOneSheet(Session &s);
     void runMatrix(Session &s);
     bool sendSheet(Session &s, const QString &jobText);

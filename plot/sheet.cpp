@@ -4,31 +4,6 @@
 
 namespace {
 
-// One row per work mode; the columns of modes 0-5 differ only in ordering.
-struct ModeEntry
-{
-    int headerDigit;
-    bool sendHeader;
-    bool forceQrDigit;
-    bool orderOverUsb;
-    bool orderOverNetwork;
-};
-
-constexpr ModeEntry kModes[12] = {
-    {3, false, false, true, false},  // 0 Single File, Blank Cut
-    {3, false, false, false, true},  // 1 Single File, Matrix Blank
-    {4, true, false, true, true},    // 2 Single File, Scan Mark
-    {4, true, false, false, true},   // 3 Single File, Matrix Scan
-    {5, true, true, true, true},     // 4 QR Filter, Scan Mark
-    {5, true, true, true, true},     // 5 QR Filter, Matrix Scan
-    {3, false, false, true, true},   // 6 AF. Blank Cut, Single Feed
-    {3, false, false, true, true},   // 7 AF. Blank Cut, Feed While Cutting
-    {4, true, false, true, true},    // 8 AF. Single File, Single Feed
-    {4, true, false, true, true},    // 9 AF. Single File, Feed While Cutting
-    {5, true, true, true, true},     // 10 AF. QR Filter, Single Feed
-    {5, true, true, true, true},     // 11 AF. QR Filter, Feed While Cutting
-};
-
 // Well below what one QString can hold (2^30 characters).
 constexpr qint64 kMaxJobText = 1000 * 1000 * 1000;
 
@@ -39,24 +14,6 @@ void appendRepeated(QString &text, const QString &block, int times)
 }
 
 } // namespace
-
-SheetModeRow sheetModeRow(int mode, SheetLink link)
-{
-    const ModeEntry &e = kModes[(mode >= 0 && mode < 12) ? mode : 0];
-    return {e.headerDigit, e.sendHeader, e.forceQrDigit,
-            link == SheetLink::Usb ? e.orderOverUsb : e.orderOverNetwork};
-}
-
-SheetOptions sheetOptionsFor(int mode, SheetLink link)
-{
-    const SheetModeRow row = sheetModeRow(mode, link);
-    SheetOptions options;
-    options.headerDigit = row.headerDigit;
-    options.sendHeader = row.sendHeader;
-    options.forceQrDigit = row.forceQrDigit;
-    options.orderInnerFirst = row.orderInnerFirst;
-    return options;
-}
 
 QString leadingMdRun(const QString &text)
 {

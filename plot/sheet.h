@@ -6,21 +6,8 @@
 // Preparing the HPGL text of one sheet from a plot file, shared by every job
 // procedure and by the pltjob tool.
 
+// The link a sheet goes over: the modes order their paths differently on each.
 enum class SheetLink { Usb, Network };
-
-// What one work mode's procedure does with a sheet. Modes 0-5 exist for both
-// links with small differences; the auto-feed modes 6-11 are USB only (the
-// link is ignored for them).
-struct SheetModeRow
-{
-    int headerDigit;      // written into a header rebuilt by rotation: 3 blank, 4 mark, 5 QR
-    bool sendHeader;      // the job text starts with the header
-    bool forceQrDigit;    // the character before the header's first ';' becomes '4'
-    bool orderInnerFirst; // crease and cut paths are ordered inner first
-};
-
-// The row of work mode 0 to 11; a mode outside that range gives mode 0's row.
-SheetModeRow sheetModeRow(int mode, SheetLink link);
 
 // Everything sheet preparation needs besides the plot text. Offsets are in
 // plotter units (the millimetre value times 40, 0 when its check box is off);
@@ -37,10 +24,6 @@ struct SheetOptions
     double knifeOffset = 0.0;
     double closeOffset = 0.0;
 };
-
-// Options with the mode fields of sheetModeRow(mode, link) and the route
-// fields at their defaults (no rotation, one pass each, offsets off).
-SheetOptions sheetOptionsFor(int mode, SheetLink link);
 
 struct PreparedSheet
 {

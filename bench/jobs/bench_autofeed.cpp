@@ -30,7 +30,7 @@ public:
     bool waitForTrigger() override { return false; } // no matrix job here
 };
 
-void BM_ThreeSheets(benchmark::State &state, JobProcedure procedure)
+void BM_ThreeSheets(benchmark::State &state, int mode)
 {
     UsbOperate usb;
     const QStringList cutters = usb.listDevices();
@@ -47,7 +47,7 @@ void BM_ThreeSheets(benchmark::State &state, JobProcedure procedure)
     CutterJobs jobs(host, usb, net);
     for (auto _ : state) {
         host.settings.feed.sheetsLeft = 3;
-        (jobs.*procedure)();
+        jobs.run(kWorkModes.at(size_t(mode)), JobLink::Usb);
         if (host.settings.feed.sheetsLeft != 0) {
             state.SkipWithError("the run ended early");
             return;
@@ -57,17 +57,17 @@ void BM_ThreeSheets(benchmark::State &state, JobProcedure procedure)
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_ThreeSheets, 06_blank_single_feed, &CutterJobs::afBlankSingleFeed)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 06_blank_single_feed, 6)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 07_blank_feed_while_cutting, &CutterJobs::afBlankFeedWhileCut)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 07_blank_feed_while_cutting, 7)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 08_file_single_feed, &CutterJobs::afFileSingleFeed)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 08_file_single_feed, 8)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 09_file_feed_while_cutting, &CutterJobs::afFileFeedWhileCut)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 09_file_feed_while_cutting, 9)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 10_qr_single_feed, &CutterJobs::afQrSingleFeed)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 10_qr_single_feed, 10)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 11_qr_feed_while_cutting, &CutterJobs::afQrFeedWhileCut)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 11_qr_feed_while_cutting, 11)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 int main(int argc, char **argv)

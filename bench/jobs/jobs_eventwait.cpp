@@ -129,12 +129,12 @@ int main(int argc, char **argv)
     QElapsedTimer clock;
     clock.start();
     host.presses = 3; // four sheets, one on each place
-    const std::vector<double> matrix = measure([&] { jobs.matrixScanNet(); });
+    const std::vector<double> matrix = measure([&] { jobs.run(kWorkModes[3], JobLink::Network); });
     ok = report("matrix job, 4 places (network)", matrix, clock.restart()) && ok;
 
     host.running = true;
     host.settings.feed.sheetsLeft = 1;
-    const std::vector<double> sheet = measure([&] { jobs.afFileSingleFeed(); });
+    const std::vector<double> sheet = measure([&] { jobs.run(kWorkModes[8], JobLink::Usb); });
     ok = report("auto-feed sheet, mode 8 (USB)", sheet, clock.restart()) && ok;
     std::printf("sheets cut: %d\n", int(sim.cutter().finishedSheets().size()));
     return ok ? 0 : 1;

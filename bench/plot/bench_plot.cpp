@@ -3,6 +3,7 @@
 // 0.2 MB, 10,000 about 2 MB.
 #include "../generatedplot.h"
 #include "sheet.h"
+#include "workmodes.h"
 
 #include <QFile>
 #include <QTemporaryDir>

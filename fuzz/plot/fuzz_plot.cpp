@@ -1,5 +1,6 @@
 // The first four bytes choose the route options, the rest is the plot text.
 #include "sheet.h"
+#include "workmodes.h"
 
 #include <QByteArray>
 #include <QString>

@@ -70,16 +70,16 @@ void TestMainWidget::modeButtonsAndVisibility()
     QTest::mouseClick(child(w, "prevMode"), Qt::LeftButton); // no wrap-around to 11
     for (int i = 0; i < 13; ++i) {
         const int index = qMin(i, 11); // nor from 11 to 0
-        const WorkMode &mode = workModes.at(index);
+        const WorkMode &mode = kWorkModes.at(size_t(index));
         QCOMPARE(w.workIndex, index);
         QCOMPARE(child<QLabel>(w, "mode")->toolTip(), w.modeTips.at(index));
-        QCOMPARE(shown(w, "MatGrp"), mode.matrix);
-        QCOMPARE(shown(w, "FeedGrp"), mode.autoFeed);
-        QCOMPARE(shown(w, "count"), mode.autoFeed);
+        QCOMPARE(shown(w, "MatGrp"), mode.showsMatrix);
+        QCOMPARE(shown(w, "FeedGrp"), mode.showsFeed);
+        QCOMPARE(shown(w, "count"), mode.showsFeed);
         // Before the first auto-feed mode the hidden group's fields are as the form has them.
         for (const char *name : {"ejectDistLB", "ejectDist", "ejectDistmm"})
-            QCOMPARE(!child(w, name)->isHidden(), mode.eject || !mode.autoFeed);
-        QCOMPARE(!child(w, "smartScan")->isHidden(), mode.smartScan || !mode.autoFeed);
+            QCOMPARE(!child(w, name)->isHidden(), mode.showsEject || !mode.showsFeed);
+        QCOMPARE(!child(w, "smartScan")->isHidden(), mode.showsSmartScan || !mode.showsFeed);
         QTest::mouseClick(child(w, "nextMode"), Qt::LeftButton);
     }
 }

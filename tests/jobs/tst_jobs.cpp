@@ -144,7 +144,12 @@ struct Rig
         writePlot("my.plt files/plain.plt", "IN;SP2;PU0,0;PD100,100;!PG;");
         sim->cutter().config().qrReplies = QStringList{QStringLiteral("job7")};
     }
-    void run(JobProcedure procedure) { (jobs.get()->*procedure)(); }
+    // The job of a work mode as the runner starts it with the link type of `link`.
+    void run(int mode, JobLink link = JobLink::Network)
+    {
+        const WorkMode &row = kWorkModes.at(size_t(mode));
+        jobs->run(row, *jobLinkFor(row, link == JobLink::Usb ? "USB" : "RJ45"));
+    }
     int sheetsLeft() const { return host.settings.feed.sheetsLeft; }
     // Per finished sheet: '+' cut, '-' moved out uncut.
     QString sheets()
@@ -206,7 +211,7 @@ const QString kQrMd = QStringLiteral("MD0,0,4000,3000,5;");
 struct Case
 {
     JobLink link;
-    JobProcedure run;
+    int mode;
     std::function<void(Rig &)> setUp;
     QString sent;
     QString sheets;
@@ -305,7 +310,7 @@ void TestJobs::eachModeSendsItsSheets()
     Rig rig(usb || mode >= 6 ? U : N);
     rig.usePlots(count < 0 ? QString() : kMd);
     rig.host.settings.feed.sheetsLeft = qAbs(count);
-    rig.run(procedureFor(mode, QString(usb ? "USB" : "RJ45")));
+    rig.run(mode, usb ? U : N);
     QCOMPARE(rig.received(), expected);
     const bool sent = !expected.isEmpty();
     QCOMPARE(rig.received().contains(QRegularExpression("(^|;)MD")), sent && mode % 6 >= 2);
@@ -328,21 +333,21 @@ void TestJobs::runs_data()
             r.host.settings.feed.sheetsLeft = count;
         };
     };
-    const JobProcedure mode6 = &CutterJobs::afBlankSingleFeed;
-    const JobProcedure mode7 = &CutterJobs::afBlankFeedWhileCut;
+    const int mode6 = 6;
+    const int mode7 = 7;
 
     // Single-sheet jobs: rotation and passes as set; a QR text naming no file
     // in the plot file's folder cuts nothing; in mode 5 "NOQR;" keeps the last
     // file and a missing one gives no sheet, but the wait and the move come.
-    QTest::newRow("mark, rotated, no passes") << Case{N, &CutterJobs::scanMarkNet, [](Rig &r) {
+    QTest::newRow("mark, rotated, no passes") << Case{N, 2, [](Rig &r) {
         r.host.settings.rotate = true;
         r.host.settings.creasePasses = r.host.settings.cutPasses = 0;
     }, "MD0,0,3000,4000,4;!PG;CMD:10;", "-"};
     const QStringList unsafe{"../base", "sub/inner", "a\\b", "job7\n", "job7\x7f"};
     for (int i = 0; i < unsafe.size(); ++i)
         QTest::addRow("QR text %d", i)
-            << Case{N, &CutterJobs::qrScanMarkNet, codes({unsafe[i]}, 1), "CMD:101;", ""};
-    QTest::newRow("QR matrix") << Case{N, &CutterJobs::qrMatrixScanNet, [=](Rig &r) {
+            << Case{N, 4, codes({unsafe[i]}, 1), "CMD:101;", ""};
+    QTest::newRow("QR matrix") << Case{N, 5, [=](Rig &r) {
         codes({"NOQR;", "job7", "NOQR;", "missing", "NOQR;"}, 1)(r);
         r.host.presses = 4;
     }, "CMD:101;", "++", {}, [](Rig &r) {
@@ -355,7 +360,7 @@ void TestJobs::runs_data()
     // reports the start origin (0, 0) at every query; "CMD:202;" after each move.
     const auto matrix = [](MatrixLayout layout, const QStringList &moved) {
         const int presses = qMax(1, int(moved.size()));
-        return Case{N, &CutterJobs::matrixBlankNet, [=](Rig &r) {
+        return Case{N, 1, [=](Rig &r) {
             r.host.settings.matrix = layout;
             r.host.settings.gapFirstMm = 5.0;
             r.host.settings.gapSecondMm = 2.5;
@@ -380,10 +385,10 @@ void TestJobs::runs_data()
 
     // Auto-feed: the start position (d / 2 truncated; the QR modes take the
     // size from the plot file) and the smart search over P1..P4.
-    const JobProcedure file = &CutterJobs::afFileSingleFeed;
+    const int file = 8;
     QTest::newRow("d 3001") << Case{U, mode6, [](Rig &r) { r.usePlots("MD0,0,4000,3001,3;"); },
         kIn + kPlace, "+"};
-    QTest::newRow("QR, rotated plot file") << Case{U, &CutterJobs::afQrSingleFeed, [](Rig &r) {
+    QTest::newRow("QR, rotated plot file") << Case{U, 10, [](Rig &r) {
         r.usePlots("MD0,0,4000,3001,5;");
         r.host.settings.rotate = true;
     }, kIn + "PU120,7300;CMD:10;", "+"};
@@ -395,7 +400,7 @@ void TestJobs::runs_data()
     // Auto-feed: an unregistered sheet leaves uncut (after a pause in modes 8
     // and 9) and is counted; the QR modes select files as mode 5 does; mode
     // 11 takes an unanswered pre-feed check as paper after a second.
-    const JobProcedure qr11 = &CutterJobs::afQrFeedWhileCut;
+    const int qr11 = 11;
     QTest::newRow("8, no mark") << Case{U, file, [](Rig &r) {
         r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
         r.host.settings.feed.sheetsLeft = 2;
@@ -440,7 +445,7 @@ void TestJobs::runs_data()
     // at once; no reply is made up (a position query left unanswered must not
     // move the carriage); a sheet not finished is not counted. `after`: all
     // that is sent from then on.
-    const auto interrupted = [](JobLink link, JobProcedure run, const QString &at,
+    const auto interrupted = [](JobLink link, int run, const QString &at,
                                 const QString &kind, const QString &after, const QString &sheets,
                                 int waits) {
         const auto setUp = [=](Rig &r) {
@@ -484,22 +489,22 @@ void TestJobs::runs_data()
                 r.onInstruction = nullptr;
                 r.host.running = true;
                 r.host.settings.feed.sheetsLeft = 1;
-                r.run(run);
+                r.run(run, link);
                 QCOMPARE(r.sheets(), QStringLiteral("+"));
                 QCOMPARE(r.sheetsLeft(), 0);
             }
         }};
     };
     QTest::newRow("Stop during a matrix sheet")
-        << interrupted(N, &CutterJobs::matrixScanNet, "!PG", "stop", "(CMD:10;)+", "+", 0);
+        << interrupted(N, 3, "!PG", "stop", "(CMD:10;)+", "+", 0);
     QTest::newRow("Stop during an auto-feed sheet") << interrupted(U, file, "CMD:202", "stop",
         ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
     QTest::newRow("silent after a sheet")
-        << interrupted(N, &CutterJobs::scanMarkNet, "!PG", "silent", "CMD:10;", "+", 0);
+        << interrupted(N, 2, "!PG", "silent", "CMD:10;", "+", 0);
     QTest::newRow("no reply to the position query")
-        << interrupted(N, &CutterJobs::matrixScanNet, "CMD:10", "hang up", "CMD:203;", "+", 1);
+        << interrupted(N, 3, "CMD:10", "hang up", "CMD:203;", "+", 1);
     QTest::newRow("silent at the pre-feed check")
-        << interrupted(U, &CutterJobs::afFileFeedWhileCut, "CMD:5", "silent", "CMD:108;", "", 0);
+        << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
     QTest::newRow("unplugged during the cut")
         << interrupted(U, mode6, "CMD:202", "unplug", ".*", "", 0);
 }
@@ -518,7 +523,7 @@ void TestJobs::runs()
     };
     c.setUp(rig);
     const int count = rig.sheetsLeft();
-    rig.run(c.run);
+    rig.run(c.mode, c.link);
     QVERIFY2(rig.received().contains(c.sent), qPrintable(rig.received()));
     QCOMPARE(rig.sheets(), c.sheets);
     QCOMPARE(rig.host.boxes, c.boxes);

@@ -1,4 +1,5 @@
 #include "sheet.h"
+#include "workmodes.h"
 
 #include <QImage>
 #include <QProcess>

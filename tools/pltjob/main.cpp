@@ -8,6 +8,7 @@
 // 2 bad arguments.
 #include "render.h"
 #include "sheet.h"
+#include "workmodes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
