@@ -92,20 +92,20 @@ void MainWidget::showReleaseDate()
 
 void MainWidget::connectPreview()
 {
-    connect(ui->filePath, SIGNAL(textChanged(QString)), this, SLOT(on_lineView_configChanged()));
-    connect(ui->knifeOffsetChx, SIGNAL(stateChanged(int)), this, SLOT(on_lineView_configChanged()));
-    connect(ui->knifeOffset, SIGNAL(valueChanged(double)), this, SLOT(on_lineView_configChanged()));
-    connect(ui->closeOffsetChx, SIGNAL(stateChanged(int)), this, SLOT(on_lineView_configChanged()));
-    connect(ui->closeOffset, SIGNAL(valueChanged(double)), this, SLOT(on_lineView_configChanged()));
-    connect(ui->rotate, SIGNAL(stateChanged(int)), this, SLOT(on_lineView_configChanged()));
+    const auto refresh = [this] { on_lineView_configChanged(); };
+    connect(ui->filePath, &QLineEdit::textChanged, this, refresh);
+    connect(ui->knifeOffsetChx, &QCheckBox::stateChanged, this, refresh);
+    connect(ui->knifeOffset, qOverload<double>(&QDoubleSpinBox::valueChanged), this, refresh);
+    connect(ui->closeOffsetChx, &QCheckBox::stateChanged, this, refresh);
+    connect(ui->closeOffset, qOverload<double>(&QDoubleSpinBox::valueChanged), this, refresh);
+    connect(ui->rotate, &QCheckBox::stateChanged, this, refresh);
     on_lineView_configChanged(); // preview the remembered plot file
 }
 
 void MainWidget::connectMatrix()
 {
-    connect(ui->matOne, SIGNAL(clicked()), this, SLOT(on_matrix_configChanged()));
-    connect(ui->matTwo, SIGNAL(clicked()), this, SLOT(on_matrix_configChanged()));
-    connect(ui->matFour, SIGNAL(clicked()), this, SLOT(on_matrix_configChanged()));
+    for (QRadioButton *choice : {ui->matOne, ui->matTwo, ui->matFour})
+        connect(choice, &QRadioButton::clicked, this, [this] { on_matrix_configChanged(); });
     on_matrix_configChanged();
 }
 

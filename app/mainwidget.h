@@ -78,21 +78,25 @@ protected:
 private slots:
     void on_connectBtn_clicked();
     void on_startCamBtn_clicked();
-    void on_socket_read();
-    void on_socket_disconnected();
     void on_enSeeK_clicked();
     void on_devType_currentTextChanged(const QString &arg1);
     void on_prevMode_clicked();
     void on_nextMode_clicked();
     void on_setFilePath_clicked();
-    void on_lineView_configChanged();
-    void on_matrix_configChanged();
     void on_autoCalibrate_clicked();
     void on_setOrigin_clicked();
     void on_backOrigin_clicked();
     void on_startBtn_clicked();
 
 private:
+    // Connected by hand, not by name: plain functions, so the form's
+    // automatic connection does not look for a sender named socket,
+    // lineView or matrix.
+    void on_socket_read();
+    void on_socket_disconnected();
+    void on_lineView_configChanged();
+    void on_matrix_configChanged();
+
     void installTranslation();
     void showMode();
     void showReleaseDate();

@@ -128,10 +128,27 @@ void MainWidget::loadSettings()
         workIndex = 0;
 }
 
+// The file holds the camera's Wi-Fi pass phrase: readable by its owner only.
+// It is narrowed before the write, so the rewritten file (which keeps the
+// permissions of the one it replaces) is never readable by others, and once
+// more after it.
+static void keepPrivate(const QString &path)
+{
+    constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QFile file(path);
+    if (!file.exists() && !file.open(QIODevice::WriteOnly))
+        return;
+    file.close();
+    const QFileDevice::Permissions userBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    if ((file.permissions() & ~userBits) != ownerOnly && !file.setPermissions(ownerOnly))
+        qWarning() << "Settings file" << path << "could not be made private to its owner";
+}
+
 void MainWidget::saveSettings()
 {
     const QString path = settingsPath();
     qDebug() << "Settings written to" << path;
+    keepPrivate(path);
     QSettings settings(path, QSettings::IniFormat);
     for (const SettingKey &k : settingKeys(ui)) {
         if (!k.widget)
@@ -142,4 +159,5 @@ void MainWidget::saveSettings()
     settings.sync();
     if (settings.status() != QSettings::NoError)
         qWarning() << "Settings could not be written to" << path;
+    keepPrivate(path);
 }

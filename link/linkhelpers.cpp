@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <unistd.h>
+
 void delayMs(int ms)
 {
     if (ms <= 0)
@@ -23,6 +25,20 @@ void delayMs(int ms)
     loop.exec();
     while (!clock.hasExpired(ms))
         QCoreApplication::processEvents();
+}
+
+QByteArray logLabel(const char *label, int ansiColour, bool terminal)
+{
+    if (!terminal)
+        return QByteArray(label);
+    return "\x1b[" + QByteArray::number(ansiColour) + 'm' + label + "\x1b[0m";
+}
+
+QByteArray logLabel(const char *label, int ansiColour)
+{
+    // Qt's default message handler writes to standard error.
+    static const bool terminal = ::isatty(STDERR_FILENO) == 1;
+    return logLabel(label, ansiColour, terminal);
 }
 
 bool isValidIp(const QString &text)

@@ -62,7 +62,7 @@ bool RJ45Socket::send(const QString &cmd)
         written = write(bytes) == bytes.size();
         flush();
     }
-    qDebug() << "\x1b[31mSend:\x1b[30m" << cmd;
+    qDebug() << logLabel("Send:", 31).constData() << cmd;
     return written;
 }
 
@@ -92,7 +92,7 @@ QString RJ45Socket::awaitReply(int timeoutMs)
 
 void RJ45Socket::logReceived() const
 {
-    qDebug() << "\x1b[34mRecv:\x1b[30m" << replyBuffer;
+    qDebug() << logLabel("Recv:", 34).constData() << replyBuffer;
 }
 
 WaitOutcome RJ45Socket::waitFree()

@@ -20,6 +20,9 @@ private slots:
     void storedFields();
     void storedChoices();
     void fileBesideProgramOrUserConfig();
+    void settingsPrivateToOwner();
+    void startsWithoutWarnings();
+    void demoConfigHoldsEveryKey();
 
 private:
     template <typename T = QWidget> static T *child(QWidget &w, const char *name)
@@ -171,6 +174,75 @@ void TestMainWidget::fileBesideProgramOrUserConfig()
     QCOMPARE(settingsFileFor(dir.path(), user), config);
     const QString missing = dir.filePath(QStringLiteral("missing")); // cannot be written
     QCOMPARE(settingsFileFor(missing, user), user + QStringLiteral("/config.ini"));
+}
+
+// config.ini holds the Wi-Fi pass phrase: a new file is made readable and
+// writable by its owner only, an existing wider one is narrowed.
+void TestMainWidget::settingsPrivateToOwner()
+{
+    // Qt adds the "User" bits for the calling user; the file's mode is the rest.
+    const QFileDevice::Permissions kUserBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+    constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    {
+        MainWidget w;
+        w.saveSettings();
+    }
+    QCOMPARE(QFile(config).permissions() & ~kUserBits, ownerOnly);
+    QVERIFY(QFile::setPermissions(config, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    MainWidget w;
+    w.saveSettings();
+    QCOMPARE(QFile(config).permissions() & ~kUserBits, ownerOnly);
+    QCOMPARE(QSettings(config, QSettings::IniFormat).value("WCAM/passwd").toString(), QStringLiteral("58201946"));
+}
+
+namespace {
+QStringList g_messages;
+void collectMessage(QtMsgType, const QMessageLogContext &, const QString &text) { g_messages << text; }
+} // namespace
+
+// No warning about slots the form could not connect by name.
+void TestMainWidget::startsWithoutWarnings()
+{
+    g_messages.clear();
+    const QtMessageHandler before = qInstallMessageHandler(collectMessage);
+    {
+        MainWidget w;
+    }
+    qInstallMessageHandler(before);
+    QVERIFY2(g_messages.filter(QStringLiteral("connectSlotsByName")).isEmpty(),
+             qPrintable(g_messages.join('\n')));
+}
+
+// The demo's config.ini (scripts/run) gives every key the program stores, so
+// no field of the demo reads as 0 (a 0 mm feed or eject move).
+void TestMainWidget::demoConfigHoldsEveryKey()
+{
+    {
+        MainWidget w;
+        w.saveSettings();
+    }
+    const QStringList stored = QSettings(config, QSettings::IniFormat).allKeys();
+    QCOMPARE(stored.size(), 20);
+    QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(script.readAll());
+    const int start = text.indexOf(QLatin1String("<<INI\n"));
+    const int end = text.indexOf(QLatin1String("\nINI\n"), start);
+    QVERIFY(start > 0 && end > start);
+    QFile demo(dir.filePath(QStringLiteral("demo.ini")));
+    QVERIFY(demo.open(QIODevice::WriteOnly));
+    demo.write(text.mid(start + 6, end - start - 5).toUtf8());
+    demo.close();
+    const QSettings demoSettings(demo.fileName(), QSettings::IniFormat);
+    const QSettings defaults(config, QSettings::IniFormat);
+    // The demo's own choices: the simulators' address, the sample file, small gaps.
+    const QStringList chosen{"WCAM/ipAddr", "KLOM/devType", "KLOM/deviceIP", "KLOM/filePath",
+                             "KLOM/matSpH", "KLOM/matSpV"};
+    for (const QString &key : stored) {
+        QVERIFY2(demoSettings.contains(key), qPrintable(key));
+        if (!chosen.contains(key))
+            QVERIFY2(demoSettings.value(key).toString() == defaults.value(key).toString(), qPrintable(key));
+    }
 }
 
 QTEST_MAIN(TestMainWidget)

@@ -12,6 +12,7 @@ class TestLinkHelpers : public QObject
     Q_OBJECT
 private slots:
     void validIp();
+    void logLabels();
     void parsesReplies();
 };
 
@@ -22,6 +23,15 @@ void TestLinkHelpers::validIp()
     for (const char *invalid : {"192.168.0.256", "1.2.3.4.5", "1..3.4", "1.2.3.4\n", "1.2.3.0004",
                                 "cutter.local", ""})
         QVERIFY2(!isValidIp(invalid), invalid);
+}
+
+// Coloured for a terminal, then back to the terminal's own colour (not black,
+// which vanishes on a dark background); plain when the log is not a terminal.
+void TestLinkHelpers::logLabels()
+{
+    QCOMPARE(logLabel("Send:", 31, true), QByteArray("\x1b[31mSend:\x1b[0m"));
+    QCOMPARE(logLabel("Recv:", 34, false), QByteArray("Recv:"));
+    QCOMPARE(logLabel("Recv:", 34), QByteArray("Recv:")); // ctest's output is no terminal
 }
 
 void TestLinkHelpers::parsesReplies()

@@ -22,8 +22,10 @@ QImage renderSheet(const SimSheet &sheet)
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
-    painter.translate(kMargin, kMargin);
-    painter.scale(scale, scale);
+    // The cutter's y points up, as in the preview and pltjob's pictures:
+    // the sheet's top edge (largest y) is drawn at the top of the image.
+    painter.translate(kMargin, kMargin + area.height() * scale);
+    painter.scale(scale, -scale);
     painter.translate(-area.topLeft());
     for (const SimLine &l : sheet.lines) {
         const QColor colour = l.pen == 1 ? QColor(Qt::black) : l.pen == 2 ? QColor(Qt::blue) : QColor(Qt::gray);
