@@ -15,6 +15,9 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSettings>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTcpSocket>
@@ -73,15 +76,57 @@ MainWidget::~MainWidget()
     delete usbOperate;
 }
 
+namespace {
+QString &languageOverride()
+{
+    static QString language;
+    return language;
+}
+} // namespace
+
+void MainWidget::setLanguageOverride(const QString &language)
+{
+    languageOverride() = language;
+}
+
+QString MainWidget::uiLanguage(const QString &choice, const QStringList &systemLanguages)
+{
+    if (choice == QLatin1String("zh") || choice == QLatin1String("en"))
+        return choice;
+    const bool chinese = !systemLanguages.isEmpty() && systemLanguages.first().startsWith(QLatin1String("zh"));
+    return chinese ? QStringLiteral("zh") : QStringLiteral("en");
+}
+
+// The program's Chinese catalogue, and Qt's own for the file dialog and the
+// message boxes' buttons; English needs none (the source texts). Installed
+// for the whole run, replaced when another window picks another language.
 void MainWidget::installTranslation()
 {
-    // Parented to the application: it stays installed for the whole run.
-    auto *translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QStringLiteral(":/Chinese.qm"))) {
-        delete translator;
-        return;
+    m_languageChoice = QSettings(settingsPath(), QSettings::IniFormat)
+                           .value(QStringLiteral("UI/language"), QStringLiteral("auto"))
+                           .toString();
+    const QString choice = languageOverride().isEmpty() ? m_languageChoice : languageOverride();
+    m_language = uiLanguage(choice, QLocale::system().uiLanguages());
+    static QTranslator *own = nullptr;
+    static QTranslator *qt = nullptr;
+    for (QTranslator **t : {&own, &qt}) {
+        if (*t)
+            QCoreApplication::removeTranslator(*t);
+        delete *t;
+        *t = nullptr;
     }
-    QCoreApplication::installTranslator(translator);
+    if (m_language == QLatin1String("zh")) {
+        own = new QTranslator;
+        if (own->load(QStringLiteral(":/Chinese.qm")))
+            QCoreApplication::installTranslator(own);
+        else
+            qWarning() << "The Chinese translation could not be loaded";
+        qt = new QTranslator;
+        if (qt->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::location(QLibraryInfo::TranslationsPath)))
+            QCoreApplication::installTranslator(qt);
+        else
+            qWarning() << "Qt's Chinese translation (qtbase_zh_CN.qm) was not found: dialog buttons stay English";
+    }
     ui->retranslateUi(this);
 }
 

@@ -45,6 +45,14 @@ public:
     static QString settingsPath();
     static void setSettingsPathOverride(const QString &path);
 
+    // The language the window speaks, "zh" or "en", for a choice of "zh",
+    // "en" or "auto" (anything else counts as auto): auto follows the
+    // system's UI languages, Chinese when the first is Chinese, else English.
+    static QString uiLanguage(const QString &choice, const QStringList &systemLanguages);
+    // `cutterdesk --lang zh|en`: wins over config.ini's UI/language (not stored).
+    static void setLanguageOverride(const QString &language);
+    QString language() const { return m_language; }
+
     // Work modes: fill modeNames/modeTips, and show the option groups of workIndex.
     void initModeTable();
     void updateModeWidgets();
@@ -122,6 +130,8 @@ private:
     CutterLink *cameraSetupLink();
     void stopCamera();
 
+    QString m_languageChoice = QStringLiteral("auto"); // UI/language as config.ini has it
+    QString m_language;                                // what the window speaks: zh or en
     Ui::MainWidget *ui = nullptr;
     PltSolve *pltSolve = nullptr;          // plot processor, child of this window
     UsbOperate *usbOperate = nullptr;      // USB link, no parent: deleted by the destructor

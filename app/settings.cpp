@@ -156,6 +156,7 @@ void MainWidget::saveSettings()
         else if (k.widget != ui->deviceIP || isValidIp(ui->deviceIP->text()))
             settings.setValue(QLatin1String(k.key), widgetValue(k.widget));
     }
+    settings.setValue(QStringLiteral("UI/language"), m_languageChoice);
     settings.sync();
     if (settings.status() != QSettings::NoError)
         qWarning() << "Settings could not be written to" << path;

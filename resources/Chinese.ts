@@ -9,6 +9,105 @@
     </message>
 </context>
 <context>
+    <name>CutterJobs</name>
+    <message>
+        <source>moving the sheet out...</source>
+        <translation>正在送出纸张...</translation>
+    </message>
+    <message>
+        <source>moving the sheet out and the next one in...</source>
+        <translation>正在送出本张并送入下一张...</translation>
+    </message>
+    <message>
+        <source>checking for paper...</source>
+        <translation>正在检查纸张...</translation>
+    </message>
+    <message>
+        <source>No paper: waiting for the operator to load the media container...</source>
+        <translation>缺纸：等待操作员装入纸盒...</translation>
+    </message>
+    <message>
+        <source>feeding...</source>
+        <translation>正在进纸...</translation>
+    </message>
+    <message>
+        <source>checking for the next sheet...</source>
+        <translation>正在检查下一张纸...</translation>
+    </message>
+    <message>
+        <source>pre-feeding the next sheet...</source>
+        <translation>正在预送下一张纸...</translation>
+    </message>
+    <message>
+        <source>moving to the start position...</source>
+        <translation>正在移动到起始位置...</translation>
+    </message>
+    <message>
+        <source>cutting...</source>
+        <translation>正在切割...</translation>
+    </message>
+    <message>
+        <source>searching for the mark...</source>
+        <translation>正在寻找定位标记...</translation>
+    </message>
+    <message>
+        <source>searching for the QR code...</source>
+        <translation>正在寻找二维码...</translation>
+    </message>
+    <message>
+        <source>no plot file for this sheet, moving it out uncut...</source>
+        <translation>此纸张没有对应的切割文件，不切割直接送出...</translation>
+    </message>
+    <message>
+        <source>registering...</source>
+        <translation>正在定位...</translation>
+    </message>
+    <message>
+        <source>mark not found, moving the sheet out uncut...</source>
+        <translation>未找到定位标记，不切割直接送出...</translation>
+    </message>
+    <message>
+        <source>reading the QR code...</source>
+        <translation>正在读取二维码...</translation>
+    </message>
+    <message>
+        <source>waiting %1 s for the feeder...</source>
+        <translation>等待送纸器 %1 秒...</translation>
+    </message>
+    <message>
+        <source>Sheet %1 of %2: %3</source>
+        <translation>第 %1 张，共 %2 张：%3</translation>
+    </message>
+    <message>
+        <source>Waiting for the cutter...</source>
+        <translation>正在等待切割机...</translation>
+    </message>
+    <message>
+        <source>Connecting to the cutter...</source>
+        <translation>正在连接切割机...</translation>
+    </message>
+    <message>
+        <source>Reading the QR code...</source>
+        <translation>正在读取二维码...</translation>
+    </message>
+    <message>
+        <source>Cutting the sheet...</source>
+        <translation>正在切割纸张...</translation>
+    </message>
+    <message>
+        <source>Sheet %1, place %2 of %3: cutting...</source>
+        <translation>第 %1 张，第 %2 个位置（共 %3 个）：正在切割...</translation>
+    </message>
+    <message>
+        <source>Sheet %1 done. Waiting for the trigger (Space or Volume Up)...</source>
+        <translation>第 %1 张完成。等待触发（空格键或音量加键）...</translation>
+    </message>
+    <message>
+        <source>Moving to the next place...</source>
+        <translation>正在移动到下一个位置...</translation>
+    </message>
+</context>
+<context>
     <name>KnifeView</name>
     <message>
         <source>Pen Nose</source>
@@ -31,7 +130,7 @@
     </message>
     <message>
         <source>04. Single File, Matrix Scan.</source>
-        <translation>04， 单文件，标记点矩阵。</translation>
+        <translation>04. 单文件，标记点矩阵。</translation>
     </message>
     <message>
         <source>05. QR Filter, Scan Mark.</source>
@@ -232,6 +331,86 @@
     <message>
         <source>Wireless Camera View</source>
         <translation>无线摄像头预览</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>开始</translation>
+    </message>
+    <message>
+        <source>EnSeek</source>
+        <translation>开启识别</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>停止</translation>
+    </message>
+    <message>
+        <source>DeSeek</source>
+        <translation>关闭识别</translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation>警告</translation>
+    </message>
+    <message>
+        <source>Connect Error!</source>
+        <translation>连接错误！</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>返回</translation>
+    </message>
+    <message>
+        <source>&lt;font color=green&gt;OK!&lt;/font&gt;</source>
+        <translation>&lt;font color=green&gt;完成！&lt;/font&gt;</translation>
+    </message>
+    <message>
+        <source>Use a selected file, cut on a blank paper.</source>
+        <translation>使用选定的文件，在空白纸上切割。</translation>
+    </message>
+    <message>
+        <source>Use a selected file, cut on one two or four blank paper arrange into a matrix.</source>
+        <translation>使用选定的文件，在排成矩阵的一张、两张或四张空白纸上切割。</translation>
+    </message>
+    <message>
+        <source>Use a selected file, cut on a printed paper with mark.</source>
+        <translation>使用选定的文件，在带定位标记的印刷纸上切割。</translation>
+    </message>
+    <message>
+        <source>Use a selected file, cut on one two or four printed paper arrange into a matrix.</source>
+        <translation>使用选定的文件，在排成矩阵的一张、两张或四张印刷纸上切割。</translation>
+    </message>
+    <message>
+        <source>Use QR Code to filter which file to send, you need to move the carriage back after cut.</source>
+        <translation>用二维码选择要发送的文件，切割后需要把刀架移回。</translation>
+    </message>
+    <message>
+        <source>Use QR Code to filter which file to send, cut on one two or four printed paper arrange into a matrix.</source>
+        <translation>用二维码选择要发送的文件，在排成矩阵的一张、两张或四张印刷纸上切割。</translation>
+    </message>
+    <message>
+        <source>AF. Blank Cut, Single Feed.</source>
+        <translation>自动送纸：空白切割，单张送纸。</translation>
+    </message>
+    <message>
+        <source>AF. Blank Cut, Feed While Cutting.</source>
+        <translation>自动送纸：空白切割，边切边送。</translation>
+    </message>
+    <message>
+        <source>AF. Single File, Single Feed.</source>
+        <translation>自动送纸：单文件，单张送纸。</translation>
+    </message>
+    <message>
+        <source>AF. Single File, Feed While Cutting.</source>
+        <translation>自动送纸：单文件，边切边送。</translation>
+    </message>
+    <message>
+        <source>AF. QR Filter, Single Feed.</source>
+        <translation>自动送纸：二维码选文件，单张送纸。</translation>
+    </message>
+    <message>
+        <source>AF. QR Filter, Feed While Cutting.</source>
+        <translation>自动送纸：二维码选文件，边切边送。</translation>
     </message>
 </context>
 </TS>

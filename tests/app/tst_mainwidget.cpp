@@ -15,6 +15,7 @@ private slots:
     void initTestCase() { MainWidget::setSettingsPathOverride(config); }
     void init() { QFile::remove(config); }
     void opensTranslatedAt1024x768();
+    void languageChoice();
     void releaseDate();
     void modeButtonsAndVisibility();
     void storedFields();
@@ -51,11 +52,46 @@ private:
 
 void TestMainWidget::opensTranslatedAt1024x768()
 {
-    MainWidget w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.size(), QSize(1024, 768)); // the form's minimum fits, nothing forces it larger
-    QCOMPARE(w.windowTitle(), QStringLiteral("Torvane 平板切割机"));
+    for (const char *language : {"zh", "en"}) {
+        MainWidget::setLanguageOverride(QString::fromLatin1(language));
+        MainWidget w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.size(), QSize(1024, 768)); // the form's minimum fits, nothing forces it larger
+        QCOMPARE(w.language(), QString::fromLatin1(language));
+        const bool zh = w.language() == QLatin1String("zh");
+        QCOMPARE(w.windowTitle(), zh ? QStringLiteral("Torvane 平板切割机") : QStringLiteral("Torvane"));
+        // The job states come from the procedures and the auto-feed titles from the table.
+        QCOMPARE(QCoreApplication::translate("CutterJobs", "Waiting for the cutter..."),
+                 zh ? QStringLiteral("正在等待切割机...") : QStringLiteral("Waiting for the cutter..."));
+        QCOMPARE(w.modeNames.at(6).startsWith(QStringLiteral("自动送纸")), zh);
+        // Qt's own texts (the buttons of the message boxes) follow.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                 zh ? QStringLiteral("取消") : QStringLiteral("Cancel"));
+    }
+    MainWidget::setLanguageOverride(QString());
+}
+
+// --lang wins over UI/language, which wins over the system's languages; an
+// unknown choice is auto; auto speaks Chinese only to a Chinese system.
+void TestMainWidget::languageChoice()
+{
+    QCOMPARE(MainWidget::uiLanguage("zh", {"en-US"}), QStringLiteral("zh"));
+    QCOMPARE(MainWidget::uiLanguage("en", {"zh-CN"}), QStringLiteral("en"));
+    QCOMPARE(MainWidget::uiLanguage("auto", {"zh-Hans-CN", "en"}), QStringLiteral("zh"));
+    QCOMPARE(MainWidget::uiLanguage("auto", {"de-DE", "zh-CN"}), QStringLiteral("en"));
+    QCOMPARE(MainWidget::uiLanguage("fr", {}), QStringLiteral("en"));
+    QVERIFY(writeConfig("[UI]\nlanguage=zh\n"));
+    {
+        MainWidget w;
+        QCOMPARE(w.language(), QStringLiteral("zh"));
+        MainWidget::setLanguageOverride(QStringLiteral("en"));
+        MainWidget english;
+        QCOMPARE(english.language(), QStringLiteral("en"));
+        english.saveSettings(); // the override is not stored
+        MainWidget::setLanguageOverride(QString());
+    }
+    QCOMPARE(QSettings(config, QSettings::IniFormat).value("UI/language").toString(), QStringLiteral("zh"));
 }
 
 void TestMainWidget::releaseDate()
@@ -222,7 +258,7 @@ void TestMainWidget::demoConfigHoldsEveryKey()
         w.saveSettings();
     }
     const QStringList stored = QSettings(config, QSettings::IniFormat).allKeys();
-    QCOMPARE(stored.size(), 20);
+    QCOMPARE(stored.size(), 21); // the 20 form fields and the language
     QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run"));
     QVERIFY(script.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(script.readAll());
