@@ -8,6 +8,7 @@
 // frame assembler the main window uses into a shown CamView, and prints the
 // figures at the end. Run it on an idle machine.
 #include "camview.h"
+#include "eventprobe.h"
 #include "framestream.h"
 
 #include <QApplication>
@@ -92,20 +93,8 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    // Every 50 ms a zero-delay timer is posted; its lateness is how long a
-    // click arriving then would wait for the GUI thread.
-    std::vector<double> latencyMs;
+    EventProbe probe(50);
     std::vector<int> fpsShown;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        auto *posted = new QElapsedTimer;
-        posted->start();
-        QTimer::singleShot(0, [&latencyMs, posted] {
-            latencyMs.push_back(posted->nsecsElapsed() / 1e6);
-            delete posted;
-        });
-    });
-    probe.start(50);
     QTimer sampleFps;
     QObject::connect(&sampleFps, &QTimer::timeout, [&] { fpsShown.push_back(view.fps); });
     sampleFps.start(1000);
@@ -127,7 +116,7 @@ int main(int argc, char *argv[])
         std::printf("FPS shown: min %d, max %d\n", *minFps, *maxFps);
     std::printf("paint time ms: median %.2f, p95 %.2f, worst %.2f\n", percentile(view.paintMs, 0.5),
                 percentile(view.paintMs, 0.95), percentile(view.paintMs, 1.0));
-    std::printf("event latency ms: median %.2f, p99 %.2f, worst %.2f\n", percentile(latencyMs, 0.5),
-                percentile(latencyMs, 0.99), percentile(latencyMs, 1.0));
+    std::printf("event latency ms: median %.2f, p99 %.2f, worst %.2f\n", percentile(probe.lateMs, 0.5),
+                percentile(probe.lateMs, 0.99), percentile(probe.lateMs, 1.0));
     return 0;
 }

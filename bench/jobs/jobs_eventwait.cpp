@@ -9,6 +9,7 @@
 //   umockdev-wrapper build/release/bench/jobs/jobs_eventwait
 #include "mockusb.h" // first: before any Qt header
 
+#include "eventprobe.h"
 #include "cutterjobs.h"
 #include "rj45socket.h"
 #include "simserver.h"
@@ -56,21 +57,11 @@ public:
 // Runs `job` while a 2 ms timer measures how late posted events are handled.
 std::vector<double> measure(const std::function<void()> &job)
 {
-    std::vector<double> lateMs;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout, [&lateMs] {
-        auto *posted = new QElapsedTimer;
-        posted->start();
-        QTimer::singleShot(0, [&lateMs, posted] {
-            lateMs.push_back(posted->nsecsElapsed() / 1e6);
-            delete posted;
-        });
-    });
-    probe.start(2);
+    EventProbe probe(2);
     job();
     probe.stop();
     QCoreApplication::processEvents(); // the last posted probe
-    return lateMs;
+    return probe.lateMs;
 }
 
 bool report(const char *what, std::vector<double> lateMs, qint64 runMs)
