@@ -8,6 +8,7 @@
 #include "sheet.h"
 #include "usboperate.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPoint>
@@ -92,8 +93,17 @@ struct CutterJobs::MatrixRun
     int sheet = 1;
 };
 
+QString calibrationPatternIn(const QString &programDir)
+{
+    const QDir dir(programDir);
+    const QString beside = dir.filePath(QStringLiteral("CIR.plt"));
+    const QString installed =
+        QDir::cleanPath(dir.filePath(QStringLiteral(CUTTERDESK_DATA_FROM_BIN "/CIR.plt")));
+    return !QFile::exists(beside) && QFile::exists(installed) ? installed : beside;
+}
+
 CutterJobs::CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net)
-    : calibrationPatternPath(QCoreApplication::applicationDirPath() + QStringLiteral("/CIR.plt"))
+    : calibrationPatternPath(calibrationPatternIn(QCoreApplication::applicationDirPath()))
     , m_host(host)
     , m_usb(usb)
     , m_net(net)
@@ -434,8 +444,12 @@ void CutterJobs::autoAdjust(JobLink link)
     if (!m_host.confirmCalibration())
         return;
     QFile file(calibrationPatternPath);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_host.showJobState(tr("The calibration pattern %1 cannot be read.").arg(calibrationPatternPath));
+        qWarning().noquote() << "Calibration pattern" << calibrationPatternPath << "cannot be read:"
+                             << file.errorString();
         return;
+    }
     const QString pattern = QString::fromUtf8(file.readAll());
     file.close();
     const PltSolve solve;

@@ -15,6 +15,11 @@ class UsbOperate;
 struct PreparedSheet;
 struct SheetOptions;
 
+// CIR.plt beside the program (the build tree) or in the data folder of an
+// installed program (../share/cutterdesk); the one beside it when neither
+// exists, so that the failure names where the pattern was looked for.
+QString calibrationPatternIn(const QString &programDir);
+
 // Everything the main window does with the cutter: the procedures of the
 // twelve work modes (written once each kind, driven by the WorkMode row), the origin commands
 // and the automatic calibration. Runs on the GUI thread; every wait handles
@@ -47,7 +52,7 @@ public:
     // Automatic calibration with a pen (confirmation box first).
     void autoAdjust(JobLink link);
 
-    // The calibration pattern; the program uses CIR.plt beside the executable.
+    // The calibration pattern; the program uses calibrationPatternIn() of its own folder.
     QString calibrationPatternPath;
 
 private:

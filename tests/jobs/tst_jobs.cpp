@@ -234,6 +234,7 @@ private slots:
     void runs();
     void carriage_data();
     void carriage();
+    void calibrationPatternFolders();
 };
 
 void TestJobs::initTestCase()
@@ -566,6 +567,8 @@ void TestJobs::carriage_data()
         QTest::addRow("%s, cutter off", ops[op]) << op << false << "off" << none << "" << failed;
         // No USB cutter: no old reply may be taken for a position or a measurement.
         QTest::addRow("%s, no USB cutter", ops[op]) << op << true << "" << none << "" << failed;
+        if (op == 2) // no pattern to draw: nothing is sent
+            QTest::addRow("calibration, no pattern") << op << false << "no pattern" << none << "" << pre;
         if (op < 2)
             QTest::addRow("%s, no reply", ops[op])
                 << op << false << "hang up" << none << "CMD:203;" << error;
@@ -603,6 +606,8 @@ void TestJobs::carriage()
         rig.host.settings.cutterAddress = QStringLiteral("127.0.0");
     if (fault == QLatin1String("off"))
         rig.sim->stopListening();
+    if (fault == QLatin1String("no pattern"))
+        rig.jobs->calibrationPatternPath = QStringLiteral("/nonexistent/CIR.plt");
     if (fault == QLatin1String("hang up")) {
         rig.sim->faults().silent = true;
         QTimer::singleShot(200, rig.sim.get(), [&] { rig.sim->dropConnection(); });
@@ -617,6 +622,24 @@ void TestJobs::carriage()
     QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
     QCOMPARE(rig.host.boxes, boxes);
     QCOMPARE(QPoint(x, y), boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
+    if (fault == QLatin1String("no pattern")) // said, not silently dropped
+        QCOMPARE(rig.host.states.value(0), QStringLiteral("The calibration pattern /nonexistent/CIR.plt cannot be read."));
+}
+
+// Beside the program in the build tree, in share/cutterdesk once installed;
+// when neither holds it, the failure names the place beside the program.
+void TestJobs::calibrationPatternFolders()
+{
+    QTemporaryDir root;
+    const QString bin = root.filePath(QStringLiteral("usr/bin"));
+    const QString installed = root.filePath(QStringLiteral("usr/share/cutterdesk/CIR.plt"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
+    const QString beside = bin + QStringLiteral("/CIR.plt");
+    QCOMPARE(calibrationPatternIn(bin), beside);
+    QVERIFY(QFile::copy(QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt"), installed));
+    QCOMPARE(calibrationPatternIn(bin), installed);
+    QVERIFY(QFile::copy(installed, beside));
+    QCOMPARE(calibrationPatternIn(bin), beside);
 }
 
 QTEST_MAIN(TestJobs)
