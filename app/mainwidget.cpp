@@ -4,6 +4,7 @@
 #include "cutterprotocol.h"
 #include "devicelist.h"
 #include "jobrunner.h"
+#include "mylineedit.h"
 #include "preview.h"
 #include "release.h"
 #include "rj45socket.h"
@@ -11,15 +12,20 @@
 #include "usbdevices.h"
 #include "usboperate.h"
 #include "ui_mainwidget.h"
+#include "version.h"
 #include "workmodes.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTimer>
 #include <QTranslator>
@@ -65,6 +71,7 @@ MainWidget::MainWidget(QWidget *parent)
     setUpCamSocket();
     setUpNetworkLink();
     setUpJobs();
+    acceptPlotFileDrops();
 }
 
 MainWidget::~MainWidget()
@@ -132,7 +139,98 @@ void MainWidget::installTranslation()
 
 void MainWidget::showReleaseDate()
 {
-    ui->versionLB->setText(releaseDateLink(releaseDateStamp(QStringLiteral(__DATE__))));
+    const QString version = tr("Version %1").arg(QLatin1String(cutterdeskVersion())).toHtmlEscaped();
+    ui->versionLB->setTextFormat(Qt::RichText);
+    ui->versionLB->setText(version + QStringLiteral("&nbsp;&nbsp;&nbsp;")
+                           + releaseDateLink(releaseDateStamp(QLatin1String(cutterdeskBuildDate()))));
+}
+
+// Why a plot file cannot be opened, in the operator's words; empty when it can.
+static QString plotFileProblem(const QString &path, QString *detail)
+{
+    const QFileInfo info(path);
+    const QString name = info.fileName();
+    if (!info.exists()) {
+        *detail = QStringLiteral("no such file");
+        return MainWidget::tr("The plot file %1 does not exist.").arg(name);
+    }
+    if (info.isDir()) {
+        *detail = QStringLiteral("a folder");
+        return MainWidget::tr("%1 is a folder, not a plot file.").arg(name);
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *detail = file.errorString();
+        return MainWidget::tr("The plot file %1 cannot be read.").arg(name);
+    }
+    return {};
+}
+
+void MainWidget::openPlotFile(const QString &path)
+{
+    // Shown even when it cannot be read, so that Start does not cut the
+    // file that happened to be chosen before.
+    ui->filePath->setText(path); // textChanged refreshes the preview
+    QString detail;
+    const QString problem = plotFileProblem(path, &detail);
+    if (problem.isEmpty())
+        return;
+    ui->stateText->setText(problem);
+    qWarning().noquote() << "Cannot open the plot file" << path << "named on the command line:" << detail;
+}
+
+// Every other field that takes drops (text) lets a plot file through to the
+// window; the path field has its own drop.
+void MainWidget::acceptPlotFileDrops()
+{
+    setAcceptDrops(true);
+    const QList<QWidget *> children = findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if (child != ui->filePath && child->acceptDrops())
+            child->installEventFilter(this);
+    }
+}
+
+// Handles a drag or drop that carries a plot file: taken for the path field,
+// or refused while a job holds that field (no other field gets it as text
+// then either). False for any other event.
+bool MainWidget::takePlotFileDrop(QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event); // the base of the drag events
+    const QString path = droppedPlotFile(*drop->mimeData());
+    if (path.isEmpty())
+        return false;
+    if (!ui->filePath->isEnabled()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop)
+        ui->filePath->setText(path);
+    return true;
+}
+
+bool MainWidget::eventFilter(QObject *watched, QEvent *event)
+{
+    return takePlotFileDrop(event) || QWidget::eventFilter(watched, event);
+}
+
+void MainWidget::dragEnterEvent(QDragEnterEvent *event)
+{
+    takePlotFileDrop(event);
+}
+
+void MainWidget::dragMoveEvent(QDragMoveEvent *event)
+{
+    takePlotFileDrop(event);
+}
+
+void MainWidget::dropEvent(QDropEvent *event)
+{
+    takePlotFileDrop(event);
 }
 
 void MainWidget::connectPreview()
@@ -278,10 +376,24 @@ void MainWidget::on_devType_currentTextChanged(const QString &arg1)
     }
 }
 
+// The folder of the current plot file while it exists, else the user's
+// documents folder (or home, where there is none).
+static QString plotDialogFolder(const QString &plotFile)
+{
+    if (!plotFile.isEmpty()) {
+        const QDir folder = QFileInfo(plotFile).absoluteDir();
+        if (folder.exists())
+            return folder.path();
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QDir(documents).exists() ? documents : QDir::homePath();
+}
+
 void MainWidget::on_setFilePath_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("Select a File."), QString(),
-                                                      QStringLiteral("pltfile(*.plt)"));
+    const QString filters = tr("Plot files (*.plt *.hpgl *.hpg)") + QStringLiteral(";;") + tr("All files (*)");
+    const QString path = QFileDialog::getOpenFileName(this, tr("Select a File."),
+                                                      plotDialogFolder(ui->filePath->text()), filters);
     if (!path.isEmpty())
         ui->filePath->setText(path); // textChanged refreshes the preview
 }

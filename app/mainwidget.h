@@ -53,6 +53,10 @@ public:
     static void setLanguageOverride(const QString &language);
     QString language() const { return m_language; }
 
+    // Makes path the plot file, as the command line names it; a file that is
+    // missing or cannot be read is said on the state line and in the log.
+    void openPlotFile(const QString &path);
+
     // Work modes: fill modeNames/modeTips, and show the option groups of workIndex.
     void initModeTable();
     void updateModeWidgets();
@@ -82,6 +86,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // Tracks whether this window is the active one, for the job trigger's Space key.
     void changeEvent(QEvent *event) override;
+    // A plot file dropped anywhere on the window goes to the path field.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void on_connectBtn_clicked();
@@ -108,6 +117,8 @@ private:
     void installTranslation();
     void showMode();
     void showReleaseDate();
+    void acceptPlotFileDrops();
+    bool takePlotFileDrop(QEvent *event);
     void connectPreview();
     void connectMatrix();
     void setUpUsbLink();

@@ -1,12 +1,18 @@
 #pragma once
 #include <QLineEdit>
 
+class QMimeData;
+
+// The local path of a plot file dragged from the file manager, or empty when
+// the drag holds none. It is the local path of the first URL when that path
+// contains ".plt" right after a name part (case-sensitive, anywhere in the
+// path, so "box.plt.bak" counts and "BOX.PLT" does not). Further URLs are
+// ignored.
+QString droppedPlotFile(const QMimeData &mime);
+
 // The plot file field: a line edit that takes a plot file dragged from the
-// file manager. A drag is accepted when the local path of its first URL
-// contains ".plt" after the last '/' (case-sensitive, anywhere in the name,
-// so "box.plt.bak" counts and "BOX.PLT" does not); a drop replaces the whole
-// text with that path. Further URLs are ignored. Everything else is
-// QLineEdit's.
+// file manager (droppedPlotFile); a drop replaces the whole text with its
+// path. Everything else is QLineEdit's.
 class MyLineEdit : public QLineEdit
 {
     Q_OBJECT

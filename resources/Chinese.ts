@@ -106,6 +106,10 @@
         <source>Moving to the next place...</source>
         <translation>正在移动到下一个位置...</translation>
     </message>
+    <message>
+        <source>The calibration pattern %1 cannot be read.</source>
+        <translation>无法读取校准图案 %1。</translation>
+    </message>
 </context>
 <context>
     <name>KnifeView</name>
@@ -411,6 +415,30 @@
     <message>
         <source>AF. QR Filter, Feed While Cutting.</source>
         <translation>自动送纸：二维码选文件，边切边送。</translation>
+    </message>
+    <message>
+        <source>Version %1</source>
+        <translation>版本 %1</translation>
+    </message>
+    <message>
+        <source>The plot file %1 does not exist.</source>
+        <translation>绘图文件 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>%1 is a folder, not a plot file.</source>
+        <translation>%1 是文件夹，不是绘图文件。</translation>
+    </message>
+    <message>
+        <source>The plot file %1 cannot be read.</source>
+        <translation>无法读取绘图文件 %1。</translation>
+    </message>
+    <message>
+        <source>Plot files (*.plt *.hpgl *.hpg)</source>
+        <translation>绘图文件 (*.plt *.hpgl *.hpg)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>所有文件 (*)</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,8 @@
 // Runs the real cutterdesk on a private Xvfb display, closes its window the
-// way a window manager does (WM_DELETE_WINDOW) and checks how it ends.
+// way a window manager does (WM_DELETE_WINDOW) and checks how it ends; and
+// its help and version, which need no display.
+#include "version.h"
+
 #include <QtTest>
 #include <xcb/xcb.h>
 
@@ -10,6 +13,7 @@ class TestCutterdeskRun : public QObject
     Q_OBJECT
 private slots:
     void closingTheWindowSavesAndExitsZero();
+    void helpAndVersionWithoutDisplay();
 };
 
 void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
@@ -43,6 +47,10 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
     const QString config = dir.filePath(QStringLiteral("config.ini"));
     QSettings(config, QSettings::IniFormat).setValue(QStringLiteral("KLOM/WorkIndex"), 9);
     QSettings(config, QSettings::IniFormat).setValue(QStringLiteral("KLOM/deviceIP"), "10.1.2.3");
+    QSettings(config, QSettings::IniFormat).setValue(QStringLiteral("KLOM/filePath"), "/old/kept.plt");
+    const QString plot = dir.filePath(QStringLiteral("jobs/box.plt"));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("jobs"))));
+    QVERIFY(QFile::copy(QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt"), plot));
 
     xcb_connection_t *c = xcb_connect(display.constData(), nullptr);
     QVERIFY(!xcb_connection_has_error(c));
@@ -61,7 +69,8 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
 
     QProcess app;
     app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(program, QStringList());
+    app.setWorkingDirectory(dir.filePath(QStringLiteral("jobs")));
+    app.start(program, {QStringLiteral("./box.plt")}); // as a file manager's %f, but relative
     QVERIFY(app.waitForStarted());
     xcb_window_t window = XCB_WINDOW_NONE;
     timer.setRemainingTime(30000);
@@ -94,6 +103,28 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
     QCOMPARE(saved.allKeys().size(), 20);
     QCOMPARE(saved.value(QStringLiteral("KLOM/WorkIndex")).toInt(), 9);
     QCOMPARE(saved.value(QStringLiteral("KLOM/deviceIP")).toString(), QStringLiteral("10.1.2.3"));
+    QCOMPARE(saved.value(QStringLiteral("KLOM/filePath")).toString(), plot); // the file named, resolved
+}
+
+void TestCutterdeskRun::helpAndVersionWithoutDisplay()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb")); // would abort without a display
+    const auto run = [&](const QString &option) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(CUTTERDESK_BINARY_DIR "/app/cutterdesk"), {option});
+        const bool ended = p.waitForFinished(10000);
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? out : QString();
+    };
+    QCOMPARE(run(QStringLiteral("--version")),
+             QStringLiteral("cutterdesk %1\n").arg(QLatin1String(cutterdeskVersion())));
+    const QString help = run(QStringLiteral("--help"));
+    for (const char *listed : {"[options] [FILE]", "--help", "--version"})
+        QVERIFY2(help.contains(QLatin1String(listed)), qPrintable(help));
 }
 
 QTEST_GUILESS_MAIN(TestCutterdeskRun)

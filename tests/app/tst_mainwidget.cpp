@@ -1,8 +1,12 @@
 // The main window: start sequence, work modes, matrix options, translation,
-// and loading and saving config.ini (a temporary one, never a real one).
+// loading and saving config.ini (a temporary one, never a real one), and
+// the ways a plot file comes in: command line, file dialog, drops.
+#include "commandline.h"
+#include "lineview.h"
 #include "mainwidget.h"
 #include "release.h"
 #include "settingspath.h"
+#include "version.h"
 #include "workmodes.h"
 
 #include <QtTest>
@@ -24,6 +28,10 @@ private slots:
     void settingsPrivateToOwner();
     void startsWithoutWarnings();
     void demoConfigHoldsEveryKey();
+    void commandLine();
+    void plotFileFromCommandLine();
+    void fileDialogFolderAndFilters();
+    void plotFileDroppedAnywhere();
 
 private:
     template <typename T = QWidget> static T *child(QWidget &w, const char *name)
@@ -61,6 +69,12 @@ void TestMainWidget::opensTranslatedAt1024x768()
         QCOMPARE(w.language(), QString::fromLatin1(language));
         const bool zh = w.language() == QLatin1String("zh");
         QCOMPARE(w.windowTitle(), zh ? QStringLiteral("Torvane 平板切割机") : QStringLiteral("Torvane"));
+        // The version beside the release date.
+        const QString version = child<QLabel>(w, "versionLB")->text();
+        QVERIFY2(version.startsWith((zh ? QStringLiteral("版本 ") : QStringLiteral("Version "))
+                                    + QLatin1String(cutterdeskVersion()) + "&nbsp;"),
+                 qPrintable(version));
+        QVERIFY2(version.contains(QRegularExpression(">Release Date:20\\d{6}</a>$")), qPrintable(version));
         // The job states come from the procedures and the auto-feed titles from the table.
         QCOMPARE(QCoreApplication::translate("CutterJobs", "Waiting for the cutter..."),
                  zh ? QStringLiteral("正在等待切割机...") : QStringLiteral("Waiting for the cutter..."));
@@ -278,6 +292,148 @@ void TestMainWidget::demoConfigHoldsEveryKey()
         QVERIFY2(demoSettings.contains(key), qPrintable(key));
         if (!chosen.contains(key))
             QVERIFY2(demoSettings.value(key).toString() == defaults.value(key).toString(), qPrintable(key));
+    }
+}
+
+void TestMainWidget::commandLine()
+{
+    const QString work = QStringLiteral("/home/op/jobs");
+    const struct { QStringList args; const char *file; bool error; } rows[] = {
+        {{}, "", false},
+        {{"box.plt"}, "/home/op/jobs/box.plt", false},
+        {{"../old/./box.plt"}, "/home/op/old/box.plt", false},
+        {{"/srv/box.plt"}, "/srv/box.plt", false},
+        {{"--", "-dash.plt"}, "/home/op/jobs/-dash.plt", false},
+        {{"a.plt", "b.plt"}, "", true},
+        {{"--bogus", "a.plt"}, "", true},
+    };
+    for (const auto &row : rows) {
+        const CommandLine line = readCommandLine(QStringList{"cutterdesk"} + row.args, work);
+        QCOMPARE(line.plotFile, QLatin1String(row.file));
+        QVERIFY2(line.error.isEmpty() != row.error, qPrintable(row.args.join(' ')));
+    }
+    // Help and version are answered before a display is needed.
+    const QPair<QStringList, bool> text[] = {
+        {{"--version"}, true}, {{"box.plt", "-h"}, true}, {{"--help-all"}, true},
+        {{"box.plt"}, false}, {{"--", "--help"}, false}, {{}, false}};
+    for (const auto &[args, only] : text)
+        QVERIFY2(asksForTextOnly(QStringList{"cutterdesk"} + args) == only, qPrintable(args.join(' ')));
+}
+
+// The named file is taken whatever its state (Start then fails rather than
+// cutting the previous file); one that cannot be read is said and logged.
+void TestMainWidget::plotFileFromCommandLine()
+{
+    MainWidget::setLanguageOverride(QStringLiteral("zh")); // the texts checked are the translated ones
+    const auto anyLanguage = qScopeGuard([] { MainWidget::setLanguageOverride(QString()); });
+    const QString box = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
+    const QString missing = dir.filePath(QStringLiteral("missing.plt"));
+    const QString locked = dir.filePath(QStringLiteral("locked.plt"));
+    QVERIFY(QFile::copy(box, locked));
+    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    const bool root = QFileInfo(locked).isReadable(); // root reads it all the same
+    const QString idle = QStringLiteral("空闲");
+    const struct { QString path; QString state; } rows[] = {
+        {box, idle},
+        {missing, QStringLiteral("绘图文件 missing.plt 不存在。")},
+        {dir.path(), QFileInfo(dir.path()).fileName() + QStringLiteral(" 是文件夹，不是绘图文件。")},
+        {locked, root ? idle : QStringLiteral("无法读取绘图文件 locked.plt。")},
+    };
+    for (const auto &row : rows) {
+        MainWidget w;
+        if (row.state != idle)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Cannot open the plot file "
+                                 + QRegularExpression::escape(row.path) + " named on the command line: "));
+        w.openPlotFile(row.path);
+        QCOMPARE(field(w, "filePath").toString(), row.path);
+        QCOMPARE(child<QLabel>(w, "stateText")->text(), row.state);
+        QCOMPARE(child<LineView>(w, "lineView")->paths.isEmpty(), row.state != idle);
+    }
+}
+
+// The folder of the current plot file, else the documents folder, else home;
+// plot files first, then all files.
+void TestMainWidget::fileDialogFolderAndFilters()
+{
+    MainWidget::setLanguageOverride(QStringLiteral("zh")); // the texts checked are the translated ones
+    const auto anyLanguage = qScopeGuard([] { MainWidget::setLanguageOverride(QString()); });
+    const QByteArray home = qgetenv("HOME"), xdgConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", home);
+        qputenv("XDG_CONFIG_HOME", xdgConfig);
+    });
+    QTemporaryDir user;
+    qputenv("HOME", user.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", user.filePath(QStringLiteral("config")).toUtf8()); // no user-dirs.dirs
+    QVERIFY(QDir().mkpath(user.filePath(QStringLiteral("jobs"))));
+    const QString documents = user.filePath(QStringLiteral("Documents"));
+    MainWidget w;
+    const auto openedIn = [&](const QString &plotFile, QStringList *filters = nullptr) {
+        child<QLineEdit>(w, "filePath")->setText(plotFile);
+        QString folder;
+        QTimer poll;
+        poll.callOnTimeout([&] {
+            if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+                folder = dialog->directory().absolutePath();
+                if (filters)
+                    *filters = dialog->nameFilters();
+                dialog->reject();
+            }
+        });
+        poll.start(20);
+        QTest::mouseClick(child(w, "setFilePath"), Qt::LeftButton);
+        return folder;
+    };
+    QStringList filters;
+    QCOMPARE(openedIn(user.filePath(QStringLiteral("jobs/box.plt")), &filters), user.filePath("jobs"));
+    QCOMPARE(filters, (QStringList{"绘图文件 (*.plt *.hpgl *.hpg)", "所有文件 (*)"}));
+    QCOMPARE(field(w, "filePath").toString(), user.filePath("jobs/box.plt")); // kept on Cancel
+    QCOMPARE(openedIn(user.filePath(QStringLiteral("gone/box.plt"))), user.path());
+    QVERIFY(QDir().mkpath(documents));
+    QCOMPARE(openedIn(user.filePath(QStringLiteral("gone/box.plt"))), documents);
+    QCOMPARE(openedIn(QString()), documents);
+}
+
+// A plot file dropped on any part of the window lands in the path field, also
+// over fields that take dropped text; not while a job holds the field.
+void TestMainWidget::plotFileDroppedAnywhere()
+{
+    MainWidget w;
+    auto *path = child<QLineEdit>(w, "filePath");
+    auto *ssid = child<QLineEdit>(w, "ssid");
+    QWidget *spinText = child(w, "knifeOffset")->findChild<QLineEdit *>();
+    QVERIFY(spinText);
+    const QString plot = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
+    const struct { QWidget *target; QString url; bool jobRunning; bool taken; } rows[] = {
+        {child(w, "lineView"), plot, false, true}, // takes no drops itself
+        {&w, plot, false, true},
+        {ssid, plot, false, true},
+        {spinText, plot, false, true},
+        {child(w, "lineView"), QStringLiteral("/notes.txt"), false, false},
+        {child(w, "lineView"), plot, true, false},
+        {ssid, plot, true, false},
+    };
+    for (const auto &row : rows) {
+        path->setText(QStringLiteral("/old/kept.plt"));
+        path->setEnabled(!row.jobRunning);
+        ssid->setText(QStringLiteral("V6"));
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(row.url)});
+        mime.setText(row.url); // as file managers add it: text fields would insert it
+        QDragEnterEvent enter({2, 2}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(row.target, &enter);
+        QCOMPARE(enter.isAccepted(), row.taken);
+        if (enter.isAccepted()) {
+            QDragMoveEvent move({3, 3}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(row.target, &move);
+            QVERIFY(move.isAccepted());
+            QDropEvent drop({3, 3}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(row.target, &drop);
+        }
+        QCOMPARE(path->text(), row.taken ? plot : QStringLiteral("/old/kept.plt"));
+        QCOMPARE(child<LineView>(w, "lineView")->paths.isEmpty(), !row.taken); // previewed
+        QCOMPARE(ssid->text(), QStringLiteral("V6"));
+        QCOMPARE(field(w, "knifeOffset").toDouble(), 0.3);
     }
 }
 

@@ -2,6 +2,7 @@
 // framed by J_S= and J_E; over TCP, so the camera view, its recognition
 // overlay and the camera set-up can be tried without the hardware.
 #include "camserver.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -43,10 +44,12 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("cam-sim");
+    QCoreApplication::setApplicationVersion(QLatin1String(cutterdeskVersion()));
 
     QCommandLineParser p;
     p.setApplicationDescription("Simulated Wi-Fi camera: streams JPEG frames framed by J_S= and J_E;.");
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({
         {"host", "Address to listen on (default 127.0.0.1).", "address"},
         {"port", "TCP port (default 5000; 0 picks a free one).", "port"},

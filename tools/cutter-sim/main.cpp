@@ -5,6 +5,7 @@
 // driver's rules (UsblpNode).
 #include "simserver.h"
 #include "usbbed.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ namespace {
 void addOptions(QCommandLineParser &p)
 {
     p.addHelpOption();
+    p.addVersionOption();
     p.addOptions({
         {"host", "Address to listen on (default 127.0.0.1).", "address", "127.0.0.1"},
         {"port", "TCP port (default 9100).", "port", "9100"},
@@ -132,6 +134,7 @@ int main(int argc, char *argv[])
     comeBackUnderPreload(argv);
     QCoreApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("cutter-sim"));
+    app.setApplicationVersion(QLatin1String(cutterdeskVersion()));
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulated cutter for cutterdesk."));
     addOptions(parser);

@@ -8,6 +8,7 @@
 // 2 bad arguments.
 #include "render.h"
 #include "sheet.h"
+#include "version.h"
 #include "workmodes.h"
 
 #include <QCommandLineParser>
@@ -66,6 +67,7 @@ QString readArguments(const QCoreApplication &app, Request &request)
     parser.setApplicationDescription(
         QStringLiteral("Prints the job text one sheet of a plot file becomes in a work mode (USB)."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption mode("mode", "Work mode 0 to 11 (default 0).", "N", "0");
     const QCommandLineOption rotate("rotate", "Rotate the design by a quarter turn.");
     const QCommandLineOption knife("knife", "Knife offset, 0 to 1.5 mm.", "MM");
@@ -82,6 +84,8 @@ QString readArguments(const QCoreApplication &app, Request &request)
         QTextStream(stdout) << parser.helpText();
         std::exit(0);
     }
+    if (parser.isSet("version"))
+        parser.showVersion(); // exits
     if (parser.positionalArguments().size() != 1)
         return QStringLiteral("exactly one plot file expected");
     request.file = parser.positionalArguments().first();
@@ -118,6 +122,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pltjob"));
+    QCoreApplication::setApplicationVersion(QLatin1String(cutterdeskVersion()));
 
     Request request;
     const QString error = readArguments(app, request);
