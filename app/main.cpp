@@ -7,14 +7,24 @@
 #include <QDir>
 #include <QTextStream>
 
-// --help and --version, answered without a display; returns only when the
-// arguments turn out to ask for neither.
+// --help and --version, answered without a display. Returns when the
+// arguments hold more than this parser knows (Qt's own, such as -platform):
+// the full application then answers them.
 static void answerTextOnly(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     describeCommandLine(parser);
-    parser.process(app); // prints the text and exits, or an error and exits
+    if (parser.parse(QCoreApplication::arguments()))
+        parser.process(app); // prints the text and exits
+}
+
+// Help, version and unknown options, each of which ends the program.
+static void answerOptions(const QCoreApplication &app)
+{
+    QCommandLineParser parser;
+    describeCommandLine(parser);
+    parser.process(app);
 }
 
 int main(int argc, char *argv[])
@@ -28,6 +38,7 @@ int main(int argc, char *argv[])
         answerTextOnly(argc, argv);
 
     QApplication app(argc, argv);
+    answerOptions(app);
     const CommandLine line = readCommandLine(QCoreApplication::arguments(), QDir::currentPath());
     if (!line.error.isEmpty()) {
         QTextStream(stderr) << "cutterdesk: " << line.error << " (see cutterdesk --help)\n";
