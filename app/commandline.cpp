@@ -24,6 +24,11 @@ void describeCommandLine(QCommandLineParser &parser)
         QStringLiteral("Previews plot files and cuts or creases them on a flatbed cutting plotter."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption({QStringLiteral("lang"),
+                      QStringLiteral("Language of the window: zh (Chinese) or en (English), for this "
+                                     "run only. Without it config.ini's UI/language decides, else the "
+                                     "system's language."),
+                      QStringLiteral("zh|en")});
     parser.addPositionalArgument(QStringLiteral("FILE"),
                                  QStringLiteral("Plot file to open (*.plt, *.hpgl, *.hpg)."),
                                  QStringLiteral("[FILE]"));
@@ -36,6 +41,12 @@ CommandLine readCommandLine(const QStringList &arguments, const QString &workDir
     describeCommandLine(parser);
     if (!parser.parse(arguments)) {
         line.error = parser.errorText();
+        return line;
+    }
+    line.language = parser.value(QStringLiteral("lang"));
+    if (parser.isSet(QStringLiteral("lang")) && line.language != QLatin1String("zh")
+        && line.language != QLatin1String("en")) {
+        line.error = QStringLiteral("--lang takes zh or en, not '%1'").arg(line.language);
         return line;
     }
     const QStringList files = parser.positionalArguments();

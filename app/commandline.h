@@ -4,11 +4,12 @@
 
 class QCommandLineParser;
 
-// What cutterdesk's command line asks for: `cutterdesk [FILE]`, plus --help
-// and --version.
+// What cutterdesk's command line asks for: `cutterdesk [--lang zh|en] [FILE]`,
+// plus --help and --version.
 struct CommandLine
 {
     QString plotFile; // absolute and clean; empty when none is named
+    QString language; // "zh" or "en" from --lang; empty: config.ini or the system decides
     QString error;    // why the command line cannot be used; empty when it can
 };
 

@@ -44,6 +44,7 @@ int main(int argc, char *argv[])
         QTextStream(stderr) << "cutterdesk: " << line.error << " (see cutterdesk --help)\n";
         return 2;
     }
+    MainWidget::setLanguageOverride(line.language);
     MainWidget window;
     if (!line.plotFile.isEmpty())
         window.openPlotFile(line.plotFile);

@@ -70,7 +70,8 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
     QProcess app;
     app.setProcessChannelMode(QProcess::MergedChannels);
     app.setWorkingDirectory(dir.filePath(QStringLiteral("jobs")));
-    app.start(program, {QStringLiteral("./box.plt")}); // as a file manager's %f, but relative
+    // The file as a file manager's %f would name it, but relative.
+    app.start(program, {QStringLiteral("--lang"), QStringLiteral("en"), QStringLiteral("./box.plt")});
     QVERIFY(app.waitForStarted());
     xcb_window_t window = XCB_WINDOW_NONE;
     timer.setRemainingTime(30000);
@@ -83,6 +84,13 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
             QThread::msleep(20);
     }
     QVERIFY2(window != XCB_WINDOW_NONE, app.readAll().constData());
+    // --lang en: the English title, whatever config.ini or the system say.
+    const XcbReply<xcb_get_property_reply_t> title(xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 64), nullptr));
+    QVERIFY(title);
+    QCOMPARE(QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(title.data())),
+                               xcb_get_property_value_length(title.data())),
+             QStringLiteral("Torvane"));
 
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -100,7 +108,8 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
 
     // Saved beside the program, from what was loaded there.
     const QSettings saved(config, QSettings::IniFormat);
-    QCOMPARE(saved.allKeys().size(), 20);
+    QCOMPARE(saved.allKeys().size(), 21); // the form's 20 and UI/language
+    QCOMPARE(saved.value(QStringLiteral("UI/language")).toString(), QStringLiteral("auto")); // --lang is not kept
     QCOMPARE(saved.value(QStringLiteral("KLOM/WorkIndex")).toInt(), 9);
     QCOMPARE(saved.value(QStringLiteral("KLOM/deviceIP")).toString(), QStringLiteral("10.1.2.3"));
     QCOMPARE(saved.value(QStringLiteral("KLOM/filePath")).toString(), plot); // the file named, resolved
@@ -123,7 +132,7 @@ void TestCutterdeskRun::helpAndVersionWithoutDisplay()
     QCOMPARE(run(QStringLiteral("--version")),
              QStringLiteral("cutterdesk %1\n").arg(QLatin1String(cutterdeskVersion())));
     const QString help = run(QStringLiteral("--help"));
-    for (const char *listed : {"[options] [FILE]", "--help", "--version"})
+    for (const char *listed : {"[options] [FILE]", "--help", "--version", "--lang <zh|en>"})
         QVERIFY2(help.contains(QLatin1String(listed)), qPrintable(help));
 }
 

@@ -298,18 +298,23 @@ void TestMainWidget::demoConfigHoldsEveryKey()
 void TestMainWidget::commandLine()
 {
     const QString work = QStringLiteral("/home/op/jobs");
-    const struct { QStringList args; const char *file; bool error; } rows[] = {
+    const struct { QStringList args; const char *file; bool error; const char *language = ""; } rows[] = {
         {{}, "", false},
         {{"box.plt"}, "/home/op/jobs/box.plt", false},
         {{"../old/./box.plt"}, "/home/op/old/box.plt", false},
         {{"/srv/box.plt"}, "/srv/box.plt", false},
         {{"--", "-dash.plt"}, "/home/op/jobs/-dash.plt", false},
+        {{"--lang", "en", "box.plt"}, "/home/op/jobs/box.plt", false, "en"},
+        {{"--lang=zh"}, "", false, "zh"},
+        {{"--lang", "fr", "box.plt"}, "", true, "fr"},
         {{"a.plt", "b.plt"}, "", true},
         {{"--bogus", "a.plt"}, "", true},
     };
     for (const auto &row : rows) {
         const CommandLine line = readCommandLine(QStringList{"cutterdesk"} + row.args, work);
         QCOMPARE(line.plotFile, QLatin1String(row.file));
+        if (!QByteArray(row.language).isEmpty() || !row.error)
+            QCOMPARE(line.language, QLatin1String(row.language));
         QVERIFY2(line.error.isEmpty() != row.error, qPrintable(row.args.join(' ')));
     }
     // Help and version are answered before a display is needed.
