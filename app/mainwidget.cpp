@@ -1,5 +1,6 @@
 #include "mainwidget.h"
 #include "camview.h"
+#include "mdsize.h"
 #include "cutterjobs.h"
 #include "cutterprotocol.h"
 #include "devicelist.h"
@@ -27,6 +28,7 @@
 #include <QMimeData>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTime>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -175,7 +177,7 @@ void MainWidget::openPlotFile(const QString &path)
     const QString problem = plotFileProblem(path, &detail);
     if (problem.isEmpty())
         return;
-    ui->stateText->setText(problem);
+    showResult(problem, true);
     qWarning().noquote() << "Cannot open the plot file" << path << "named on the command line:" << detail;
 }
 
@@ -243,6 +245,14 @@ void MainWidget::connectPreview()
     connect(ui->closeOffset, qOverload<double>(&QDoubleSpinBox::valueChanged), this, refresh);
     connect(ui->rotate, &QCheckBox::stateChanged, this, refresh);
     on_lineView_configChanged(); // preview the remembered plot file
+    // A chosen or dropped file is described once the path stops changing.
+    describeTimer = new QTimer(this);
+    describeTimer->setSingleShot(true);
+    describeTimer->setInterval(kDescribeDelayMs);
+    connect(describeTimer, &QTimer::timeout, this, &MainWidget::describePlotFile);
+    connect(ui->filePath, &QLineEdit::textChanged, describeTimer, qOverload<>(&QTimer::start));
+    if (!ui->filePath->text().isEmpty())
+        describeTimer->start(); // the remembered file, once the window is up
 }
 
 void MainWidget::connectMatrix()
@@ -441,12 +451,19 @@ void MainWidget::on_connectBtn_clicked()
 {
     // Camera set-up: the cutter passes the SSID and pass phrase on to the
     // camera and answers with the camera's address.
+    if (ui->ssid->text().isEmpty()) {
+        showResult(tr("Camera set-up: the Wi-Fi name is empty"), true);
+        return;
+    }
     CutterLink *link = cameraSetupLink();
     if (!link)
         return;
     ui->connectBtn->setEnabled(false);
     const QString reply = askCameraAddress(*link, ui->ssid->text(), ui->passwd->text());
+    if (!isValidIp(reply))
+        showResult(tr("Camera set-up: the cutter gave no camera address"), true);
     if (isValidIp(reply)) {
+        showResult(tr("Camera set-up: the camera is at %1").arg(reply), false);
         ui->ipAddr->setText(reply);
         ui->startCamBtn->click();
         // A running camera was stopped by that click: start it at the new address.
@@ -463,14 +480,27 @@ CutterLink *MainWidget::cameraSetupLink()
     const QString type = ui->devType->currentText();
     if (type == QLatin1String("USB")) {
         usbOperate->setDevice(ui->device->currentText());
-        return usbOperate->deviceExists() ? usbOperate : nullptr;
+        if (usbOperate->deviceExists())
+            return usbOperate;
+        showResult(usbOperate->inUseElsewhere()
+                       ? tr("Camera set-up: the cutter is in use by another program")
+                       : tr("Camera set-up: no USB cutter %1 is attached").arg(ui->device->currentText()),
+                   true);
+        return nullptr;
     }
     if (type == QLatin1String("RJ45")) {
         const QString address = ui->deviceIP->text();
-        if (!isValidIp(address))
+        if (!isValidIp(address)) {
+            showResult(tr("Camera set-up: the cutter address \"%1\" is not valid").arg(address), true);
             return nullptr;
+        }
         if (!rj45Socket->connectHost(address)) {
             showConnectError();
+            showResult(tr("Connect Error: no answer from %1 port %2 (%3)")
+                           .arg(address)
+                           .arg(rj45Socket->cutterPort())
+                           .arg(rj45Socket->errorString()),
+                       true);
             return nullptr;
         }
         return rj45Socket;
@@ -487,6 +517,7 @@ void MainWidget::on_startCamBtn_clicked()
     const QString address = ui->ipAddr->text();
     if (!isValidIp(address)) {
         ui->startCamBtn->setEnabled(true);
+        showResult(tr("Camera: the address \"%1\" is not valid").arg(address), true);
         return;
     }
     ui->startCamBtn->setEnabled(false);
@@ -495,8 +526,17 @@ void MainWidget::on_startCamBtn_clicked()
     camStream.reset(); // a new stream starts with no partial frame or marker
     camSocket->connectToHost(address, kCameraPort, QIODevice::ReadWrite,
                              QAbstractSocket::AnyIPProtocol);
-    if (camSocket->waitForConnected(kCameraConnectMs))
+    if (camSocket->waitForConnected(kCameraConnectMs)) {
         ui->startCamBtn->setText(tr("Stop"));
+        showResult(tr("Camera: showing %1").arg(address), false);
+    } else {
+        showResult(tr("Camera: %1 port %2 did not answer within %3 s (%4)")
+                       .arg(address)
+                       .arg(kCameraPort)
+                       .arg(kCameraConnectMs / 1000)
+                       .arg(camSocket->errorString()),
+                   true);
+    }
     ui->startCamBtn->setEnabled(true);
 }
 
@@ -566,6 +606,8 @@ void MainWidget::on_backOrigin_clicked()
 
 void MainWidget::on_startBtn_clicked()
 {
+    if (jobRunner->state() == JobRunner::State::Idle)
+        ui->resultText->clear(); // the result of the last action stays until the next one
     jobRunner->clicked(workIndex);
 }
 
@@ -607,6 +649,43 @@ bool MainWidget::jobRunning() const
 void MainWidget::showJobState(const QString &text)
 {
     ui->stateText->setText(text);
+}
+
+void MainWidget::showResult(const QString &text, bool failed)
+{
+    ui->resultText->setText(QTime::currentTime().toString(QStringLiteral("HH:mm")) + QLatin1Char(' ') + text);
+    if (failed)
+        qWarning().noquote() << text;
+    else
+        qInfo().noquote() << text;
+}
+
+// What the plot file holds, or why it cannot be cut, once the path has
+// stopped changing (typing a path changes it at every key).
+void MainWidget::describePlotFile()
+{
+    const QString path = ui->filePath->text();
+    if (path.isEmpty())
+        return;
+    QString detail;
+    const QString problem = plotFileProblem(path, &detail);
+    if (!problem.isEmpty()) {
+        showResult(problem, true);
+        return;
+    }
+    const QString header = leadingMdRun(PltSolve().readPlotFile(path));
+    const QString name = QFileInfo(path).fileName();
+    if (header.isEmpty()) {
+        showResult(tr("%1 does not begin with an MD instruction: it cannot be cut").arg(name), true);
+        return;
+    }
+    const QSize size = parseMdSize(header);
+    showResult(tr("%1: %2 paths, %3 × %4 mm")
+                   .arg(name)
+                   .arg(ui->lineView->paths.size())
+                   .arg(QString::number(size.height() / double(kUnitsPerMm), 'g', 4),
+                        QString::number(size.width() / double(kUnitsPerMm), 'g', 4)),
+               false);
 }
 
 // An information box without buttons or parent that closes itself after a second.

@@ -14,6 +14,7 @@
 QT_BEGIN_NAMESPACE
 namespace Ui { class MainWidget; }
 class QTcpSocket;
+class QTimer;
 QT_END_NAMESPACE
 class CutterJobs;
 class CutterLink;
@@ -130,6 +131,8 @@ private:
     JobSettings jobSettings() const override;
     bool jobRunning() const override;
     void showJobState(const QString &text) override;
+    void showResult(const QString &text, bool failed) override;
+    void describePlotFile();
     void showConnectError() override;
     void showOriginDone(bool back) override;
     bool confirmCalibration() override;
@@ -141,6 +144,8 @@ private:
     CutterLink *cameraSetupLink();
     void stopCamera();
 
+    static constexpr int kDescribeDelayMs = 300;
+    QTimer *describeTimer = nullptr; // describes the plot file once its path settles
     QString m_languageChoice = QStringLiteral("auto"); // UI/language as config.ini has it
     QString m_language;                                // what the window speaks: zh or en
     Ui::MainWidget *ui = nullptr;

@@ -40,6 +40,7 @@ public:
     AutoFeed &operator=(const AutoFeed &) = delete;
 
     void run();
+    int sheetsDone() const { return m_done; }
 
 private:
     enum class Sheet { Done, Again, End }; // Again: paper was loaded, the sheet starts afresh
@@ -95,13 +96,24 @@ private:
 
 void CutterJobs::runAutoFeed(const WorkMode &mode)
 {
-    AutoFeed run(*this, mode);
-    run.run();
+    QElapsedTimer clock;
+    clock.start();
+    int done = 0;
+    {
+        AutoFeed run(*this, mode); // lets go of the link when it ends
+        run.run();
+        done = run.sheetsDone();
+    }
+    reportEnd(tr("Finished: %1 sheets done").arg(done), clock.elapsed(), true);
 }
 
 void CutterJobs::AutoFeed::run()
 {
-    if (!prepareRun())
+    if (feed().sheetsLeft <= 0) {
+        m_jobs.fail(tr("Nothing to do: Count is 0"));
+        return;
+    }
+    if (!prepareRun() || !m_jobs.usbReady())
         return;
     m_clock.start(); // the first feed may follow at once
     while (goOn()) {
@@ -117,13 +129,15 @@ bool CutterJobs::AutoFeed::prepareRun()
     if (m_row.content != Content::Qr) {
         m_sheet = prepareSheetFile(settings.plotFile, m_jobs.sheetOptions(m_mode, JobLink::Usb, settings));
         m_size = parseMdSize(m_sheet.header);
-        return m_sheet.ok;
+        return m_jobs.checkSheet(m_sheet, settings.plotFile);
     }
     // The QR modes only check the plot file; its header gives the design size
     // of every sheet, whatever file a code names.
     const QString header = leadingMdRun(PltSolve().readPlotFile(settings.plotFile));
-    if (header.isEmpty())
+    if (header.isEmpty()) {
+        m_jobs.fail(m_jobs.plotFileProblem(settings.plotFile));
         return false;
+    }
     m_folder = plotFolder(settings.plotFile);
     m_size = parseMdSize(header);
     if (settings.rotate)
@@ -196,7 +210,10 @@ std::optional<CutterJobs::AutoFeed::Sheet> CutterJobs::AutoFeed::checkPaper()
 bool CutterJobs::AutoFeed::askForMedia()
 {
     m_jobs.show(tr("No paper: waiting for the operator to load the media container..."));
-    return m_host.askForMedia();
+    if (m_host.askForMedia())
+        return true;
+    m_jobs.fail(tr("Stopped: no paper was loaded (%1 sheets done)").arg(m_done));
+    return false;
 }
 
 // Feed While Cutting: remembers an empty container (a flag once set stays set).

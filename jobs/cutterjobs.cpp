@@ -9,6 +9,7 @@
 #include "usboperate.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QPoint>
@@ -81,6 +82,7 @@ void CutterJobs::unwatchLink(CutterLink &link)
 {
     link.setStopCondition(nullptr);
     link.setWaitingHook(nullptr);
+    m_endedSilent = m_cutterSilent; // for the job's end
     m_cutterSilent = false;
 }
 
@@ -112,10 +114,79 @@ CutterJobs::CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net)
 
 void CutterJobs::run(const WorkMode &mode, JobLink link)
 {
-    if (mode.procedure == Procedure::AutoFeed)
+    QElapsedTimer clock;
+    clock.start();
+    m_failed = m_endedSilent = false;
+    if (mode.procedure == Procedure::AutoFeed) {
         runAutoFeed(mode);
+        return; // says its own end: it counts the sheets
+    }
+    if (link == JobLink::Usb && !usbReady())
+        return;
+    runSingleSheet(mode, link);
+    reportEnd(tr("Finished"), clock.elapsed(), link == JobLink::Usb);
+}
+
+void CutterJobs::fail(const QString &why)
+{
+    m_failed = true;
+    m_host.showResult(why, true);
+}
+
+// After a job that did not fail: how it ended, and how long it took.
+void CutterJobs::reportEnd(const QString &done, qint64 ms, bool usb)
+{
+    if (m_failed)
+        return;
+    const QString took = durationText(ms);
+    if (m_endedSilent)
+        fail(tr("Ended: the cutter stopped answering (%1)").arg(took));
+    else if (usb && !m_usb.holdsNode()) // let go when it vanished
+        fail(tr("Ended: the USB cutter is gone (%1)").arg(took));
+    else if (!m_host.jobRunning())
+        m_host.showResult(tr("Stopped by the operator (%1)").arg(took), false);
     else
-        runSingleSheet(mode, link);
+        m_host.showResult(tr("%1 (%2)").arg(done, took), false);
+}
+
+bool CutterJobs::usbReady()
+{
+    if (m_usb.deviceExists())
+        return true;
+    fail(tr("%1: %2").arg(tr("Not started"), usbProblem()));
+    return false;
+}
+
+QString durationText(qint64 ms)
+{
+    const qint64 s = (ms + 500) / 1000;
+    if (s < 60)
+        return QCoreApplication::translate("CutterJobs", "%1 s").arg(s);
+    if (s < 3600)
+        return QCoreApplication::translate("CutterJobs", "%1 min %2 s").arg(s / 60).arg(s % 60);
+    return QCoreApplication::translate("CutterJobs", "%1 h %2 min").arg(s / 3600).arg(s / 60 % 60);
+}
+
+QString CutterJobs::plotFileProblem(const QString &path) const
+{
+    const QFileInfo file(path);
+    if (path.isEmpty())
+        return tr("Not started: no plot file is chosen");
+    if (!file.isFile() || !file.isReadable())
+        return tr("Not started: %1 cannot be read").arg(file.fileName());
+    if (plotHeader(path).isEmpty())
+        return tr("Not started: %1 does not begin with an MD instruction").arg(file.fileName());
+    return QString();
+}
+
+// True when the sheet can be cut; otherwise says why.
+bool CutterJobs::checkSheet(const PreparedSheet &sheet, const QString &path)
+{
+    if (sheet.ok)
+        return true;
+    const QString problem = plotFileProblem(path);
+    fail(!problem.isEmpty() ? problem : tr("Not started: %1 is too large to send").arg(QFileInfo(path).fileName()));
+    return false;
 }
 
 void CutterJobs::runSingleSheet(const WorkMode &mode, JobLink link)
@@ -177,17 +248,28 @@ QString qrPlotFile(const QString &folder, const QString &qrText)
 
 // --- Shared steps ---
 
+QString CutterJobs::connectErrorText(const QString &address) const
+{
+    return tr("Connect Error: no answer from %1 port %2 (%3)")
+        .arg(address)
+        .arg(m_net.cutterPort())
+        .arg(m_net.errorString());
+}
+
 bool CutterJobs::connectNetwork(const Session &s)
 {
     if (s.kind != JobLink::Network)
         return true;
     const QString address = m_host.jobSettings().cutterAddress;
-    if (!isValidIp(address))
+    if (!isValidIp(address)) {
+        fail(tr("%1: the cutter address \"%2\" is not valid").arg(tr("Not started"), address));
         return false;
+    }
     show(tr("Connecting to the cutter..."));
     if (m_net.connectHost(address))
         return true;
     m_host.showConnectError();
+    fail(connectErrorText(address));
     return false;
 }
 
@@ -237,19 +319,24 @@ void CutterJobs::runOneSheet(Session &s)
     PreparedSheet sheet;
     if (s.row.qr == QrSelection::None) {
         sheet = prepare(s, plotFile);
-        if (!sheet.ok)
+        if (!checkSheet(sheet, plotFile))
             return;
-    } else if (plotHeader(plotFile).isEmpty()) {
+    } else if (const QString problem = plotFileProblem(plotFile); !problem.isEmpty()) {
+        fail(problem);
         return;
     }
     if (!connectNetwork(s))
         return;
     if (s.row.qr != QrSelection::None) {
         QString qrFile;
-        if (!selectQrFile(s, plotFolder(plotFile), qrFile) || qrFile.isEmpty())
+        if (!selectQrFile(s, plotFolder(plotFile), qrFile))
             return;
+        if (qrFile.isEmpty()) {
+            fail(tr("Not cut: the QR code names no plot file"));
+            return;
+        }
         sheet = prepare(s, qrFile);
-        if (!sheet.ok)
+        if (!checkSheet(sheet, qrFile))
             return;
     }
     show(tr("Cutting the sheet..."));
@@ -266,13 +353,15 @@ void CutterJobs::runMatrix(Session &s)
     PreparedSheet sheet;
     if (s.row.qr == QrSelection::None) {
         sheet = prepare(s, settings.plotFile); // every sheet carries this text
-        if (!sheet.ok)
+        if (!checkSheet(sheet, settings.plotFile))
             return;
         run.size = parseMdSize(sheet.header);
     } else {
         const QString header = plotHeader(settings.plotFile);
-        if (header.isEmpty())
+        if (header.isEmpty()) {
+            fail(plotFileProblem(settings.plotFile));
             return;
+        }
         run.size = parseMdSize(header);
         if (settings.rotate)
             run.size.transpose();
@@ -370,50 +459,72 @@ bool CutterJobs::moveToNextPlace(Session &s, MatrixRun &run)
 
 // --- Origin commands ---
 
-CutterJobs::Ready CutterJobs::readyLink(JobLink link)
+QString CutterJobs::usbProblem() const
 {
+    return m_usb.inUseElsewhere() ? tr("the cutter is in use by another program")
+                                  : tr("no USB cutter %1 is attached").arg(m_usb.device());
+}
+
+CutterJobs::Ready CutterJobs::readyLink(JobLink link, const QString &action)
+{
+    m_failed = false;
     const JobSettings settings = m_host.jobSettings();
     if (link == JobLink::Usb) {
         m_usb.setDevice(settings.usbDevice);
-        return m_usb.deviceExists() ? Ready::Yes : Ready::Failed;
+        if (m_usb.deviceExists())
+            return Ready::Yes;
+        fail(tr("%1: %2").arg(action, usbProblem()));
+        return Ready::Failed;
     }
-    if (!isValidIp(settings.cutterAddress))
+    if (!isValidIp(settings.cutterAddress)) {
+        fail(tr("%1: the cutter address \"%2\" is not valid").arg(action, settings.cutterAddress));
         return Ready::Silent;
-    return m_net.connectHost(settings.cutterAddress) ? Ready::Yes : Ready::Failed;
+    }
+    if (m_net.connectHost(settings.cutterAddress))
+        return Ready::Yes;
+    fail(connectErrorText(settings.cutterAddress));
+    return Ready::Failed;
+}
+
+// The carriage position for an origin command; none (and the box, and the
+// reason) when the cutter cannot be reached or does not answer.
+std::optional<QPoint> CutterJobs::originPosition(JobLink link, const QString &action)
+{
+    const Ready ready = readyLink(link, action);
+    if (ready == Ready::Silent)
+        return std::nullopt;
+    const std::optional<QPoint> at = ready == Ready::Yes ? queryPosition(linkFor(link)) : std::nullopt;
+    if (!at) {
+        m_host.showConnectError();
+        if (!m_failed)
+            fail(tr("%1: the cutter did not answer").arg(action));
+    }
+    return at;
 }
 
 void CutterJobs::setOrigin(JobLink link, int &originX, int &originY)
 {
-    const Ready ready = readyLink(link);
-    if (ready == Ready::Silent)
+    const std::optional<QPoint> at = originPosition(link, tr("Set Origin"));
+    if (!at)
         return;
-    const std::optional<QPoint> at =
-        ready == Ready::Yes ? queryPosition(linkFor(link)) : std::nullopt;
-    if (!at) {
-        m_host.showConnectError();
-        return;
-    }
     originX = at->x();
     originY = at->y();
     m_host.showOriginDone(false);
+    m_host.showResult(tr("Origin stored: %1, %2").arg(originX).arg(originY), false);
 }
 
 void CutterJobs::backOrigin(JobLink link, int originX, int originY)
 {
-    const Ready ready = readyLink(link);
-    if (ready == Ready::Silent)
+    const std::optional<QPoint> at = originPosition(link, tr("Back Origin"));
+    if (!at)
         return;
     CutterLink &cutter = linkFor(link);
-    const std::optional<QPoint> at = ready == Ready::Yes ? queryPosition(cutter) : std::nullopt;
-    if (!at) {
-        m_host.showConnectError();
-        return;
-    }
     cutter.sendCmd(P::knifeMove(originX - at->x(), originY - at->y()));
     cutter.waitFree();
     cutter.sendCmd(P::kAtJobStart);
     cutter.readReply(); // not examined
     m_host.showOriginDone(true);
+    m_host.showResult(tr("Back at the origin %1, %2").arg(originX).arg(originY), false);
 }
 
 // --- Automatic calibration ---
@@ -443,11 +554,11 @@ void CutterJobs::autoAdjust(JobLink link)
 {
     if (!m_host.confirmCalibration())
         return;
+    const QString action = tr("Auto-Adjust");
     QFile file(calibrationPatternPath);
     if (!file.open(QIODevice::ReadOnly)) {
-        m_host.showJobState(tr("The calibration pattern %1 cannot be read.").arg(calibrationPatternPath));
-        qWarning().noquote() << "Calibration pattern" << calibrationPatternPath << "cannot be read:"
-                             << file.errorString();
+        fail(tr("%1: the calibration pattern %2 cannot be read (%3)")
+                 .arg(action, calibrationPatternPath, file.errorString()));
         return;
     }
     const QString pattern = QString::fromUtf8(file.readAll());
@@ -457,7 +568,7 @@ void CutterJobs::autoAdjust(JobLink link)
     // tool stands at the origin.
     const QString stream = solve.serializePlain(solve.translatePaths(solve.parsePaths(pattern), -1600, -80));
 
-    const Ready ready = readyLink(link);
+    const Ready ready = readyLink(link, action);
     if (ready == Ready::Silent)
         return;
     if (ready == Ready::Failed) {
@@ -465,6 +576,7 @@ void CutterJobs::autoAdjust(JobLink link)
         return;
     }
     CutterLink &cutter = linkFor(link);
+    const QString noMark = tr("%1: the mark was not found; check the pen drawing").arg(action);
     // Only a reply read now is a measurement; a failed read ends the run.
     const auto measure = [&cutter] {
         cutter.sendCmd(P::kMarkSearch);
@@ -476,8 +588,10 @@ void CutterJobs::autoAdjust(JobLink link)
     cutter.sendCmd(P::penUpMove(0, 0));
     cutter.waitFree();
     const std::optional<MarkDeviation> first = measure();
-    if (!first)
+    if (!first) {
+        fail(noMark);
         return;
+    }
     const double a = 40.0 - first->ey; // the image's second axis corrects the first number
     const double b = 2.0 - first->ex;
     cutter.sendCmd(P::calibrationResultCmd(a, b));
@@ -486,9 +600,15 @@ void CutterJobs::autoAdjust(JobLink link)
                                 int(std::trunc(first->ex * kUnitsPerMm))));
     cutter.waitFree();
     const std::optional<MarkDeviation> second = measure();
-    if (!second)
+    if (!second) {
+        fail(noMark);
         return;
+    }
     cutter.sendCmd(P::calibrationResultCmd(a - second->ey, b - second->ex));
     cutter.readReply(); // not examined
     m_host.showCalibrationDone();
+    m_host.showResult(tr("%1: camera offset stored as %2, %3 mm")
+                          .arg(action, QString::number(a - second->ey, 'f', 1),
+                               QString::number(b - second->ex, 'f', 1)),
+                      false);
 }

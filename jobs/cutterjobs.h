@@ -64,7 +64,9 @@ private:
     CutterLink &linkFor(JobLink link);
     // USB: the device shown in `device` exists; network: a valid address
     // (else Silent) that connects (else Failed).
-    Ready readyLink(JobLink link);
+    Ready readyLink(JobLink link, const QString &action);
+    std::optional<QPoint> originPosition(JobLink link, const QString &action);
+    QString usbProblem() const;
     bool connectNetwork(const Session &s);
 
     // While watched, the link gives up a wait when Stop was pressed and the
@@ -86,12 +88,23 @@ private:
     bool moveToNextPlace(Session &s, MatrixRun &run);
 
     void show(const QString &state);
+    // Says why the action did not do what was asked; the job's end says nothing more.
+    void fail(const QString &why);
+    // Why the plot file cannot be cut ("" when it begins with an MD instruction).
+    QString plotFileProblem(const QString &path) const;
+    bool checkSheet(const PreparedSheet &sheet, const QString &path);
+    bool usbReady();
+    // usb: the job's link; a node let go during the job means the cutter vanished.
+    void reportEnd(const QString &done, qint64 ms, bool usb);
+    QString connectErrorText(const QString &address) const;
 
     JobHost &m_host;
     UsbOperate &m_usb;
     RJ45Socket &m_net;
     QString m_state;        // what the label shows while the cutter answers
     bool m_cutterSilent = false;
+    bool m_failed = false;  // the action's failure was said
+    bool m_endedSilent = false; // the cutter was silent when the job let go of the link
 };
 
 // Calibration arithmetic, exposed for tests. The deviation of a mark reply
@@ -111,3 +124,5 @@ std::optional<MarkDeviation> markDeviation(const QString &reply);
 QString qrPlotFile(const QString &folder, const QString &qrText);
 // The folder of the plot file, with a trailing "/".
 QString plotFolder(const QString &plotFile);
+// A duration for the operator: "45 s", "2 min 10 s", "1 h 5 min".
+QString durationText(qint64 ms);

@@ -52,6 +52,9 @@ public:
     virtual bool jobRunning() const = 0;
     // Shows what the job is doing (the state label).
     virtual void showJobState(const QString &text) = 0;
+    // The outcome of the action (the result line, and the log): how a job
+    // ended, or why an action did not do what the operator asked (failed).
+    virtual void showResult(const QString &text, bool failed) = 0;
 
     // Message boxes. The two self-closing ones close after a second.
     virtual void showConnectError() = 0;            // "Warning" / "Connect Error!"

@@ -42,6 +42,8 @@ public:
     bool deviceExists();
     // The selected cutter's node is held open now.
     bool holdsNode() const { return m_node.isOpen(); }
+    // The last open of the node was refused: another program holds the cutter.
+    bool inUseElsewhere() const { return !m_node.isOpen() && m_lastOpen == UsbNode::Open::InUse; }
 
     bool sendCmd(const QString &cmd) override;
     // One read; the text is also kept for reply(). No device: the empty text.

@@ -107,8 +107,128 @@
         <translation>正在移动到下一个位置...</translation>
     </message>
     <message>
-        <source>The calibration pattern %1 cannot be read.</source>
-        <translation>无法读取校准图案 %1。</translation>
+        <source>Finished: %1 sheets done</source>
+        <translation>完成：已处理 %1 张</translation>
+    </message>
+    <message>
+        <source>Nothing to do: Count is 0</source>
+        <translation>无需处理：数量为 0</translation>
+    </message>
+    <message>
+        <source>Stopped: no paper was loaded (%1 sheets done)</source>
+        <translation>已停止：未装入纸张（已处理 %1 张）</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>完成</translation>
+    </message>
+    <message>
+        <source>Ended: the cutter stopped answering (%1)</source>
+        <translation>已结束：切割机不再应答（%1）</translation>
+    </message>
+    <message>
+        <source>Ended: the USB cutter is gone (%1)</source>
+        <translation>已结束：USB 切割机已断开（%1）</translation>
+    </message>
+    <message>
+        <source>Stopped by the operator (%1)</source>
+        <translation>操作员已停止（%1）</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1（%2）</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Not started</source>
+        <translation>未开始</translation>
+    </message>
+    <message>
+        <source>%1 s</source>
+        <translation>%1 秒</translation>
+    </message>
+    <message>
+        <source>%1 min %2 s</source>
+        <translation>%1 分 %2 秒</translation>
+    </message>
+    <message>
+        <source>%1 h %2 min</source>
+        <translation>%1 小时 %2 分</translation>
+    </message>
+    <message>
+        <source>Not started: no plot file is chosen</source>
+        <translation>未开始：未选择切割文件</translation>
+    </message>
+    <message>
+        <source>Not started: %1 cannot be read</source>
+        <translation>未开始：无法读取 %1</translation>
+    </message>
+    <message>
+        <source>Not started: %1 does not begin with an MD instruction</source>
+        <translation>未开始：%1 不是以 MD 指令开头</translation>
+    </message>
+    <message>
+        <source>Not started: %1 is too large to send</source>
+        <translation>未开始：%1 太大，无法发送</translation>
+    </message>
+    <message>
+        <source>Connect Error: no answer from %1 port %2 (%3)</source>
+        <translation>连接错误：%1 端口 %2 无应答（%3）</translation>
+    </message>
+    <message>
+        <source>%1: the cutter address &quot;%2&quot; is not valid</source>
+        <translation>%1：切割机地址“%2”无效</translation>
+    </message>
+    <message>
+        <source>Not cut: the QR code names no plot file</source>
+        <translation>未切割：二维码没有对应的切割文件</translation>
+    </message>
+    <message>
+        <source>the cutter is in use by another program</source>
+        <translation>切割机正被其他程序占用</translation>
+    </message>
+    <message>
+        <source>no USB cutter %1 is attached</source>
+        <translation>未连接 USB 切割机 %1</translation>
+    </message>
+    <message>
+        <source>%1: the cutter did not answer</source>
+        <translation>%1：切割机无应答</translation>
+    </message>
+    <message>
+        <source>Set Origin</source>
+        <translation>设置记忆点</translation>
+    </message>
+    <message>
+        <source>Origin stored: %1, %2</source>
+        <translation>已记住记忆点：%1, %2</translation>
+    </message>
+    <message>
+        <source>Back Origin</source>
+        <translation>回到记忆点</translation>
+    </message>
+    <message>
+        <source>Back at the origin %1, %2</source>
+        <translation>已回到记忆点 %1, %2</translation>
+    </message>
+    <message>
+        <source>Auto-Adjust</source>
+        <translation>自动校准</translation>
+    </message>
+    <message>
+        <source>%1: the calibration pattern %2 cannot be read (%3)</source>
+        <translation>%1：无法读取校准图案 %2（%3）</translation>
+    </message>
+    <message>
+        <source>%1: the mark was not found; check the pen drawing</source>
+        <translation>%1：未找到标记，请检查笔画的图案</translation>
+    </message>
+    <message>
+        <source>%1: camera offset stored as %2, %3 mm</source>
+        <translation>%1：摄像头偏移已保存为 %2, %3 毫米</translation>
     </message>
 </context>
 <context>
@@ -439,6 +559,54 @@
     <message>
         <source>All files (*)</source>
         <translation>所有文件 (*)</translation>
+    </message>
+    <message>
+        <source>Camera set-up: the Wi-Fi name is empty</source>
+        <translation>摄像头设置：无线网名称为空</translation>
+    </message>
+    <message>
+        <source>Camera set-up: the cutter gave no camera address</source>
+        <translation>摄像头设置：切割机没有给出摄像头地址</translation>
+    </message>
+    <message>
+        <source>Camera set-up: the camera is at %1</source>
+        <translation>摄像头设置：摄像头地址为 %1</translation>
+    </message>
+    <message>
+        <source>Camera set-up: the cutter is in use by another program</source>
+        <translation>摄像头设置：切割机正被其他程序占用</translation>
+    </message>
+    <message>
+        <source>Camera set-up: no USB cutter %1 is attached</source>
+        <translation>摄像头设置：未连接 USB 切割机 %1</translation>
+    </message>
+    <message>
+        <source>Camera set-up: the cutter address &quot;%1&quot; is not valid</source>
+        <translation>摄像头设置：切割机地址“%1”无效</translation>
+    </message>
+    <message>
+        <source>Connect Error: no answer from %1 port %2 (%3)</source>
+        <translation>连接错误：%1 端口 %2 无应答（%3）</translation>
+    </message>
+    <message>
+        <source>Camera: the address &quot;%1&quot; is not valid</source>
+        <translation>摄像头：地址“%1”无效</translation>
+    </message>
+    <message>
+        <source>Camera: showing %1</source>
+        <translation>摄像头：正在显示 %1</translation>
+    </message>
+    <message>
+        <source>Camera: %1 port %2 did not answer within %3 s (%4)</source>
+        <translation>摄像头：%1 端口 %2 在 %3 秒内无应答（%4）</translation>
+    </message>
+    <message>
+        <source>%1 does not begin with an MD instruction: it cannot be cut</source>
+        <translation>%1 不是以 MD 指令开头，无法切割</translation>
+    </message>
+    <message>
+        <source>%1: %2 paths, %3 × %4 mm</source>
+        <translation>%1：%2 条路径，%3 × %4 毫米</translation>
     </message>
 </context>
 </TS>

@@ -21,6 +21,7 @@ public:
     JobSettings jobSettings() const override { return settings; }
     bool jobRunning() const override { return true; }
     void showJobState(const QString &) override {}
+    void showResult(const QString &, bool) override {}
     void showConnectError() override {}
     void showOriginDone(bool) override {}
     bool confirmCalibration() override { return false; }

@@ -39,6 +39,7 @@ public:
     JobSettings jobSettings() const override { return settings; }
     bool jobRunning() const override { return running; }
     void showJobState(const QString &) override {}
+    void showResult(const QString &, bool) override {}
     bool waitForTrigger() override
     {
         QEventLoop operatorPresses; // after a moment, as the window waits for the key

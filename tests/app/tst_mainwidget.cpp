@@ -27,6 +27,7 @@ private slots:
     void fileBesideProgramOrUserConfig();
     void settingsPrivateToOwner();
     void startsWithoutWarnings();
+    void resultLineSaysWhy();
     void demoConfigHoldsEveryKey();
     void commandLine();
     void plotFileFromCommandLine();
@@ -250,6 +251,25 @@ QStringList g_messages;
 void collectMessage(QtMsgType, const QMessageLogContext &, const QString &text) { g_messages << text; }
 } // namespace
 
+// What a chosen plot file holds, and an action refused for a reason, stay
+// said on the result line.
+void TestMainWidget::resultLineSaysWhy()
+{
+    MainWidget w;
+    auto *result = child<QLabel>(w, "resultText");
+    QFile plot(dir.filePath(QStringLiteral("box.plt")));
+    QVERIFY(plot.open(QIODevice::WriteOnly));
+    plot.write("MD0,0,4000,2000,3;\nSP1;PU0,0;PD100,0;\nSP2;PU0,0;PD0,100;PU10,10;PD20,20;\n!PG;\n");
+    plot.close();
+    child<QLineEdit>(w, "filePath")->setText(plot.fileName());
+    QTRY_VERIFY(result->text().endsWith(
+        MainWidget::tr("%1: %2 paths, %3 × %4 mm").arg(QStringLiteral("box.plt")).arg(3).arg(100).arg(50)));
+    child<QLineEdit>(w, "ssid")->clear();
+    child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
+    QTest::mouseClick(child(w, "connectBtn"), Qt::LeftButton);
+    QVERIFY(result->text().endsWith(MainWidget::tr("Camera set-up: the Wi-Fi name is empty")));
+}
+
 // No warning about slots the form could not connect by name.
 void TestMainWidget::startsWithoutWarnings()
 {
@@ -351,7 +371,9 @@ void TestMainWidget::plotFileFromCommandLine()
                                  + QRegularExpression::escape(row.path) + " named on the command line: "));
         w.openPlotFile(row.path);
         QCOMPARE(field(w, "filePath").toString(), row.path);
-        QCOMPARE(child<QLabel>(w, "stateText")->text(), row.state);
+        QCOMPARE(child<QLabel>(w, "stateText")->text(), idle);
+        const QString result = child<QLabel>(w, "resultText")->text(); // "HH:mm " and the reason
+        QVERIFY2(row.state == idle ? result.isEmpty() : result.endsWith(row.state), qPrintable(result));
         QCOMPARE(child<LineView>(w, "lineView")->paths.isEmpty(), row.state != idle);
     }
 }

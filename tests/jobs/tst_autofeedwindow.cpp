@@ -90,6 +90,12 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
     QCOMPARE(window.findChild<QLabel *>("stateText")->text(),
              QCoreApplication::translate("MainWidget", "Idle..."));
+    // The result line keeps how the run ended, with the time.
+    const QString result = window.findChild<QLabel *>("resultText")->text();
+    QVERIFY2(result.endsWith(QCoreApplication::translate("CutterJobs", "Stopped: no paper was loaded (%1 sheets done)")
+                                 .arg(1)),
+             qPrintable(result));
+    QVERIFY(QTime::fromString(result.left(5), QStringLiteral("HH:mm")).isValid());
     QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
     QVERIFY(lockedWhileRunning);
     QCOMPARE(start->text(), QCoreApplication::translate("MainWidget", "Start"));
@@ -120,6 +126,10 @@ void TestAutoFeedWindow::cutterHeldByAnotherProgram()
              QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
     QVERIFY(allEnabled(window, true));
     QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
+    QVERIFY(window.findChild<QLabel *>("resultText")->text().endsWith(
+        QCoreApplication::translate("CutterJobs", "%1: %2")
+            .arg(QCoreApplication::translate("CutterJobs", "Not started"),
+                 QCoreApplication::translate("CutterJobs", "the cutter is in use by another program"))));
 }
 
 void TestAutoFeedWindow::triggerKeys_data()

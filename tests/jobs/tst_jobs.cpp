@@ -31,6 +31,8 @@ public:
     bool running = true;
     QStringList states;
     QStringList boxes;
+    QStringList results; // the result line, one per action
+    bool lastFailed = false;
     QList<bool> answers; // OK or Cancel to the questions, Cancel once used up
     std::function<void()> onAsk;
     QList<PlotPathList> previews;
@@ -40,6 +42,11 @@ public:
     JobSettings jobSettings() const override { return settings; }
     bool jobRunning() const override { return running; }
     void showJobState(const QString &text) override { states << text; }
+    void showResult(const QString &text, bool failed) override
+    {
+        results << text;
+        lastFailed = failed;
+    }
     bool waitForTrigger() override
     {
         if (!running) // a stopped job does not wait
@@ -321,6 +328,18 @@ void TestJobs::eachModeSendsItsSheets()
     QCOMPARE(rig.host.previews.size(), previews);
     const QString shown = jobText(10, outerFirstPlot(kQrMd)); // the job cut, as the preview shows
     QVERIFY(previews == 0 || rig.host.previews.first() == PltSolve().parsePaths(shown));
+    // The result line: why nothing was sent, or how the job ended.
+    QCOMPARE(rig.host.results.size(), 1);
+    const QString result = rig.host.results.first();
+    QString ending = QStringLiteral("Finished (");
+    if (count < 0)
+        ending = QStringLiteral("Not started: base.plt does not begin with an MD instruction");
+    else if (mode >= 6)
+        ending = count ? QStringLiteral("Finished: %1 sheets done (").arg(count) : "Nothing to do: Count is 0";
+    else if (mode % 2)
+        ending = QStringLiteral("Stopped by the operator ("); // a matrix ends at the trigger
+    QVERIFY2(result.startsWith(ending), qPrintable(result));
+    QCOMPARE(rig.host.lastFailed, !sent);
 }
 
 void TestJobs::runs_data()
@@ -484,6 +503,10 @@ void TestJobs::runs_data()
             const QString sent = r.received().mid(r.mark);
             const QRegularExpression all(QRegularExpression::anchoredPattern(after));
             QVERIFY2(all.match(sent).hasMatch(), qPrintable(sent));
+            const QString ended = kind == "stop" ? "Stopped by the operator (" // a live cutter: its sheet is finished
+                : kind == "unplug"                ? "Ended: the USB cutter is gone ("
+                                                  : "Ended: the cutter stopped answering (";
+            QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
             if (kind == "unplug") { // plugged back under another node: the same link cuts again
                 r.sim->usbNode()->plug();
                 r.bed.plug("1-2", "lp1", 1, r.sim->usbNode()->path());
@@ -549,6 +572,7 @@ void TestJobs::carriage_data()
     QTest::addColumn<QStringList>("marks");
     QTest::addColumn<QString>("expected"); // calibration: from the move under the camera
     QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<QString>("result"); // how the result line begins
     const char *ops[] = {"set", "back", "calibration"};
     const QStringList none;
     const QStringList error{"Connect Error!"};
@@ -556,36 +580,46 @@ void TestJobs::carriage_data()
     const QStringList done = asked + QStringList{"Auto-Adjust Completed!"};
     const QString read = QStringLiteral("PU0,0;CMD:10;CMD:106;");
     const QString oneOff = read + "CMD:201,39,1;PU40,40;CMD:10;CMD:106;";
-    QTest::newRow("set") << 0 << false << "" << none << "CMD:203;" << QStringList{"Set"};
+    const char *actions[] = {"Set Origin", "Back Origin", "Auto-Adjust"};
+    QTest::newRow("set") << 0 << false << "" << none << "CMD:203;" << QStringList{"Set"}
+                         << "Origin stored: 1000, 100";
     QTest::newRow("back") << 1 << false << "" << none << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
-                          << QStringList{"Back"};
+                          << QStringList{"Back"} << "Back at the origin 1200, -35";
     for (int op = 0; op < 3; ++op) {
         const QStringList pre = op == 2 ? asked : none;
         const QStringList failed = pre + error;
-        QTest::addRow("%s, invalid address", ops[op])
-            << op << false << "invalid address" << none << "" << pre;
-        QTest::addRow("%s, cutter off", ops[op]) << op << false << "off" << none << "" << failed;
+        const QString action = QString::fromLatin1(actions[op]);
+        QTest::addRow("%s, invalid address", ops[op]) << op << false << "invalid address" << none << ""
+            << pre << action + ": the cutter address \"127.0.0\" is not valid";
+        QTest::addRow("%s, cutter off", ops[op]) << op << false << "off" << none << "" << failed
+            << "Connect Error: no answer from 127.0.0.1 port ";
         // No USB cutter: no old reply may be taken for a position or a measurement.
-        QTest::addRow("%s, no USB cutter", ops[op]) << op << true << "" << none << "" << failed;
+        QTest::addRow("%s, no USB cutter", ops[op]) << op << true << "" << none << "" << failed
+            << action + ": no USB cutter 9-9:1.0 is attached";
         if (op == 2) // no pattern to draw: nothing is sent
-            QTest::addRow("calibration, no pattern") << op << false << "no pattern" << none << "" << pre;
+            QTest::addRow("calibration, no pattern") << op << false << "no pattern" << none << "" << pre
+                << "Auto-Adjust: the calibration pattern /nonexistent/CIR.plt cannot be read (";
         if (op < 2)
-            QTest::addRow("%s, no reply", ops[op])
-                << op << false << "hang up" << none << "CMD:203;" << error;
+            QTest::addRow("%s, no reply", ops[op]) << op << false << "hang up" << none << "CMD:203;"
+                << error << action + ": the cutter did not answer";
     }
-    const auto calibration = [&](const QStringList &marks, const QString &sent, bool completes) {
+    const QString noMark = QStringLiteral("Auto-Adjust: the mark was not found; check the pen drawing");
+    const auto calibration = [&](const QStringList &marks, const QString &sent, const QString &result) {
         QTest::newRow(qPrintable(marks.join(' ')))
-            << 2 << false << "" << marks << sent << (completes ? done : asked);
+            << 2 << false << "" << marks << sent << (result == noMark ? asked : done) << result;
     };
-    calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;", true);
-    calibration({"330,250,25;", "320,240,25;"}, oneOff + "CMD:201,39,1;", true); // 1 mm off
+    calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;",
+                "Auto-Adjust: camera offset stored as 40.0, 2.0 mm");
+    calibration({"330,250,25;", "320,240,25;"}, oneOff + "CMD:201,39,1;", // 1 mm off
+                "Auto-Adjust: camera offset stored as 39.0, 1.0 mm");
     calibration({"370,190,25;", "320,240,25;"}, // 5 mm off, the bound
-                read + "CMD:201,45,-3;PU-200,200;CMD:10;CMD:106;CMD:201,45,-3;", true);
-    calibration({"380,240,25;"}, read, false); // 6 mm off
-    calibration({"NOMARK;"}, read, false);
-    calibration({"330,250,0;"}, read, false);
-    calibration({"330,250;"}, read, false);
-    calibration({"330,250,25;", "NOMARK;"}, oneOff, false); // the second reading lost
+                read + "CMD:201,45,-3;PU-200,200;CMD:10;CMD:106;CMD:201,45,-3;",
+                "Auto-Adjust: camera offset stored as 45.0, -3.0 mm");
+    calibration({"380,240,25;"}, read, noMark); // 6 mm off
+    calibration({"NOMARK;"}, read, noMark);
+    calibration({"330,250,0;"}, read, noMark);
+    calibration({"330,250;"}, read, noMark);
+    calibration({"330,250,25;", "NOMARK;"}, oneOff, noMark); // the second reading lost
 }
 
 void TestJobs::carriage()
@@ -596,6 +630,7 @@ void TestJobs::carriage()
     QFETCH(QStringList, marks);
     QFETCH(QString, expected);
     QFETCH(QStringList, boxes);
+    QFETCH(QString, result);
     Rig rig;
     if (op < 2)
         rig.sim->cutter().config().scriptedReplies = QStringList{"1000,100;"};
@@ -622,8 +657,11 @@ void TestJobs::carriage()
     QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
     QCOMPARE(rig.host.boxes, boxes);
     QCOMPARE(QPoint(x, y), boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
-    if (fault == QLatin1String("no pattern")) // said, not silently dropped
-        QCOMPARE(rig.host.states.value(0), QStringLiteral("The calibration pattern /nonexistent/CIR.plt cannot be read."));
+    // Every outcome is said once, failures (even those without a box) as failures.
+    QCOMPARE(rig.host.results.size(), 1);
+    QVERIFY2(rig.host.results.first().startsWith(result), qPrintable(rig.host.results.first()));
+    QCOMPARE(rig.host.lastFailed, !result.startsWith("Origin") && !result.startsWith("Back at")
+                                      && !result.contains("stored as"));
 }
 
 // Beside the program in the build tree, in share/cutterdesk once installed;
