@@ -41,6 +41,7 @@ public:
 
     void run();
     int sheetsDone() const { return m_done; }
+    int sheetsUncut() const { return m_uncut; }
 
 private:
     enum class Sheet { Done, Again, End }; // Again: paper was loaded, the sheet starts afresh
@@ -91,7 +92,9 @@ private:
     qint64 m_nextFeedMs = 0;
     bool m_firstSheet = true;     // Feed While Cutting: the next sheet comes from the container
     bool m_containerEmpty = false; // Feed While Cutting: the container said it had no paper
-    int m_done = 0;
+    int m_done = 0;         // sheets out of the cutter, counted
+    int m_uncut = 0;        // of those, moved out uncut (no mark, no plot file for the code)
+    bool m_sheetUncut = false;
 };
 
 void CutterJobs::runAutoFeed(const WorkMode &mode)
@@ -99,12 +102,16 @@ void CutterJobs::runAutoFeed(const WorkMode &mode)
     QElapsedTimer clock;
     clock.start();
     int done = 0;
+    int uncut = 0;
     {
         AutoFeed run(*this, mode); // lets go of the link when it ends
         run.run();
         done = run.sheetsDone();
+        uncut = run.sheetsUncut();
     }
-    reportEnd(tr("Finished: %1 sheets done").arg(done), clock.elapsed(), true);
+    reportEnd(uncut ? tr("Finished: %1 sheets cut, %2 moved out uncut").arg(done - uncut).arg(uncut)
+                    : tr("Finished: %1 sheets cut").arg(done),
+              clock.elapsed(), true);
 }
 
 void CutterJobs::AutoFeed::run()
@@ -320,6 +327,7 @@ bool CutterJobs::AutoFeed::cutRegistered(const QString &jobText)
 bool CutterJobs::AutoFeed::ejectUncut(const QString &why, bool pause)
 {
     status(why);
+    m_sheetUncut = true;
     if (pause)
         delayMs(m_jobs.autoFeedPauses.beforeUncutEject);
     return send(P::kEndOfPage) && idle();
@@ -386,6 +394,8 @@ void CutterJobs::AutoFeed::waitForFeedTime()
 void CutterJobs::AutoFeed::sheetDone()
 {
     ++m_done;
+    m_uncut += m_sheetUncut ? 1 : 0;
+    m_sheetUncut = false;
     m_host.setSheetsLeft(feed().sheetsLeft - 1);
 }
 

@@ -107,10 +107,6 @@
         <translation>正在移动到下一个位置...</translation>
     </message>
     <message>
-        <source>Finished: %1 sheets done</source>
-        <translation>完成：已处理 %1 张</translation>
-    </message>
-    <message>
         <source>Nothing to do: Count is 0</source>
         <translation>无需处理：数量为 0</translation>
     </message>
@@ -229,6 +225,14 @@
     <message>
         <source>%1: camera offset stored as %2, %3 mm</source>
         <translation>%1：摄像头偏移已保存为 %2, %3 毫米</translation>
+    </message>
+    <message>
+        <source>Finished: %1 sheets cut, %2 moved out uncut</source>
+        <translation>完成：已切割 %1 张，%2 张未切割送出</translation>
+    </message>
+    <message>
+        <source>Finished: %1 sheets cut</source>
+        <translation>完成：已切割 %1 张</translation>
     </message>
 </context>
 <context>

@@ -335,7 +335,7 @@ void TestJobs::eachModeSendsItsSheets()
     if (count < 0)
         ending = QStringLiteral("Not started: base.plt does not begin with an MD instruction");
     else if (mode >= 6)
-        ending = count ? QStringLiteral("Finished: %1 sheets done (").arg(count) : "Nothing to do: Count is 0";
+        ending = count ? QStringLiteral("Finished: %1 sheets cut (").arg(count) : "Nothing to do: Count is 0";
     else if (mode % 2)
         ending = QStringLiteral("Stopped by the operator ("); // a matrix ends at the trigger
     QVERIFY2(result.startsWith(ending), qPrintable(result));
@@ -553,6 +553,13 @@ void TestJobs::runs()
     QCOMPARE(rig.host.boxes, c.boxes);
     if (c.link == U) // auto-feed: every sheet out is counted
         QCOMPARE(rig.sheetsLeft(), count - int(c.sheets.size()));
+    if (c.link == U && count > 0 && rig.sheetsLeft() == 0) { // a run that used up its count says what it did
+        const int uncut = int(c.sheets.count('-'));
+        const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut (")
+                                            .arg(c.sheets.size() - uncut).arg(uncut)
+                                      : QStringLiteral("Finished: %1 sheets cut (").arg(c.sheets.size());
+        QVERIFY2(rig.host.results.value(0).startsWith(summary), qPrintable(rig.host.results.value(0)));
+    }
     if (atBox >= 0 && !lastOk)
         QCOMPARE(rig.received().size(), atBox); // Cancel: nothing more is sent
     if (c.check)
