@@ -116,16 +116,18 @@ void TestCamOverlay::newestFrameWins()
     const QRgb colours[] = {qRgb(250, 250, 250), qRgb(200, 200, 200), qRgb(150, 150, 150),
                             qRgb(100, 100, 100)};
     QSignalSpy shown(&view, &CamView::recognised);
-    QElapsedTimer clock;
-    clock.start();
+    qint64 inLoadFrame = 0; // the GUI thread's time with the frames, not the search's
     for (const QRgb colour : colours) {
         QImage picture(640, 480, QImage::Format_RGB32);
         picture.fill(colour);
         const QByteArray jpeg = encodeCameraJpeg(picture, 95);
+        QElapsedTimer clock;
+        clock.start();
         view.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
+        inLoadFrame += clock.elapsed();
         QTRY_VERIFY(firstRunning); // the others arrive while the first is searched
     }
-    QVERIFY(clock.elapsed() < 250); // the GUI thread did not wait for the search
+    QVERIFY(inLoadFrame < 250); // no frame waited for the 300 ms search
     QTRY_COMPARE(shown.count(), 2);
     QTest::qWait(100);
     QCOMPARE(shown.count(), 2);
