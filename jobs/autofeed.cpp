@@ -92,6 +92,8 @@ private:
     qint64 m_nextFeedMs = 0;
     bool m_firstSheet = true;     // Feed While Cutting: the next sheet comes from the container
     bool m_containerEmpty = false; // Feed While Cutting: the container said it had no paper
+    qint64 m_sheetStartMs = 0; // on m_clock: when the sheet being handled began
+    qint64 m_sheetsMs = 0;     // the sheets done took this long together
     int m_done = 0;         // sheets out of the cutter, counted
     int m_uncut = 0;        // of those, moved out uncut (no mark, no plot file for the code)
     bool m_sheetUncut = false;
@@ -394,6 +396,9 @@ void CutterJobs::AutoFeed::waitForFeedTime()
 void CutterJobs::AutoFeed::sheetDone()
 {
     ++m_done;
+    const qint64 now = m_clock.elapsed();
+    m_sheetsMs += now - m_sheetStartMs;
+    m_sheetStartMs = now;
     m_uncut += m_sheetUncut ? 1 : 0;
     m_sheetUncut = false;
     m_host.setSheetsLeft(feed().sheetsLeft - 1);
@@ -428,8 +433,25 @@ bool CutterJobs::AutoFeed::moveTo(QPoint at)
 
 // "Sheet 2 of 5: cutting...": the sheet of this run and how many the run
 // has in all, with `count` as it reads now.
+// "Sheet 7 of 20: cutting... (4 min 2 s so far, about 5 min 10 s left)": the
+// estimate once a sheet has been timed (see timeLeftMs).
 void CutterJobs::AutoFeed::status(const QString &what)
 {
-    const int total = m_done + std::max(feed().sheetsLeft, 1);
-    m_jobs.show(tr("Sheet %1 of %2: %3").arg(m_done + 1).arg(total).arg(what));
+    const FeedSettings f = feed();
+    const int total = m_done + std::max(f.sheetsLeft, 1);
+    const QString sheet = tr("Sheet %1 of %2: %3").arg(m_done + 1).arg(total).arg(what);
+    const QString elapsed = durationText(m_clock.elapsed());
+    const std::optional<qint64> left = timeLeftMs(m_done, m_clock.elapsed() - m_sheetStartMs,
+                                                  m_sheetsMs, f.sheetsLeft, f.feedIntervalSecs);
+    m_jobs.show(left ? tr("%1 (%2 so far, about %3 left)").arg(sheet, elapsed, durationText(*left))
+                     : tr("%1 (%2 so far)").arg(sheet, elapsed));
+}
+
+std::optional<qint64> timeLeftMs(int sheetsDone, qint64 intoSheetMs, qint64 doneSheetsMs, int sheetsLeft,
+                                 int feedIntervalSecs)
+{
+    if (sheetsDone <= 0 || sheetsLeft <= 0)
+        return std::nullopt;
+    const qint64 perSheet = std::max(doneSheetsMs / sheetsDone, qint64(feedIntervalSecs) * 1000);
+    return std::max<qint64>(perSheet * sheetsLeft - intoSheetMs, 0);
 }

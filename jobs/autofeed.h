@@ -2,6 +2,7 @@
 #include <QPoint>
 
 #include <array>
+#include <optional>
 
 struct FeedSettings;
 
@@ -23,6 +24,13 @@ struct AutoFeedPauses
     int afterSheetIn = 1000;     // after "CMD:5;"
     int beforeUncutEject = 5000; // before "!PG;" when the mark was not found
 };
+
+// Time left in an auto-feed run, ms: every sheet still to do (the current one
+// included, sheetsLeft) takes as long as the sheets done took on average, and
+// never less than the feed interval; the time already spent on the current
+// sheet is taken off. None before a sheet has been timed.
+std::optional<qint64> timeLeftMs(int sheetsDone, qint64 intoSheetMs, qint64 doneSheetsMs, int sheetsLeft,
+                                 int feedIntervalSecs);
 
 // The start position P1 and the three further search positions P2..P4,
 // plotter units, for a design whose MD instruction's fourth number (extent

@@ -93,6 +93,7 @@ struct CutterJobs::MatrixRun
     QPoint origin; // start origin X0, Y0
     int cell = 0;
     int sheet = 1;
+    QElapsedTimer clock; // the run's, for the operator
 };
 
 QString calibrationPatternIn(const QString &programDir)
@@ -348,6 +349,7 @@ void CutterJobs::runOneSheet(Session &s)
 void CutterJobs::runMatrix(Session &s)
 {
     MatrixRun run;
+    run.clock.start();
     const JobSettings settings = m_host.jobSettings();
     const QString folder = plotFolder(settings.plotFile);
     PreparedSheet sheet;
@@ -388,7 +390,12 @@ void CutterJobs::runMatrix(Session &s)
             if (!sendSheet(s, sheet.jobText))
                 return;
         }
-        show(tr("Sheet %1 done. Waiting for the trigger (Space or Volume Up)...").arg(run.sheet));
+        const int places = placesOf(m_host.jobSettings().matrix);
+        show(tr("Sheet %1 done; next: place %2 of %3. Press Space or Volume Up (%4 so far)")
+                 .arg(run.sheet)
+                 .arg((run.cell + 1) % places + 1)
+                 .arg(places)
+                 .arg(durationText(run.clock.elapsed())));
         m_host.waitForTrigger();
         if (!m_host.jobRunning())
             return;

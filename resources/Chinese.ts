@@ -99,10 +99,6 @@
         <translation>第 %1 张，第 %2 个位置（共 %3 个）：正在切割...</translation>
     </message>
     <message>
-        <source>Sheet %1 done. Waiting for the trigger (Space or Volume Up)...</source>
-        <translation>第 %1 张完成。等待触发（空格键或音量加键）...</translation>
-    </message>
-    <message>
         <source>Moving to the next place...</source>
         <translation>正在移动到下一个位置...</translation>
     </message>
@@ -233,6 +229,18 @@
     <message>
         <source>Finished: %1 sheets cut</source>
         <translation>完成：已切割 %1 张</translation>
+    </message>
+    <message>
+        <source>%1 (%2 so far, about %3 left)</source>
+        <translation>%1（已用 %2，约剩 %3）</translation>
+    </message>
+    <message>
+        <source>%1 (%2 so far)</source>
+        <translation>%1（已用 %2）</translation>
+    </message>
+    <message>
+        <source>Sheet %1 done; next: place %2 of %3. Press Space or Volume Up (%4 so far)</source>
+        <translation>第 %1 张完成；下一个：第 %2 个位置（共 %3 个）。请按空格键或音量加键（已用 %4）</translation>
     </message>
 </context>
 <context>

@@ -239,6 +239,7 @@ private slots:
     void eachModeSendsItsSheets();
     void runs_data();
     void runs();
+    void timeLeft();
     void carriage_data();
     void carriage();
     void calibrationPatternFolders();
@@ -340,6 +341,13 @@ void TestJobs::eachModeSendsItsSheets()
         ending = QStringLiteral("Stopped by the operator ("); // a matrix ends at the trigger
     QVERIFY2(result.startsWith(ending), qPrintable(result));
     QCOMPARE(rig.host.lastFailed, !sent);
+    if (sent && mode >= 6 && count == 3) { // the time left, once a sheet has been timed
+        const QRegularExpression first("^Sheet 1 of 3: .* \\(\\d+ s so far\\)$");
+        const QRegularExpression last("^Sheet 3 of 3: .* \\(\\d+ s so far, about \\d+ s left\\)$");
+        QVERIFY(!rig.host.states.filter(first).isEmpty());
+        QVERIFY2(!rig.host.states.filter(last).isEmpty(), qPrintable(rig.host.states.join('\n')));
+        QVERIFY(rig.host.states.filter(QRegularExpression("^Sheet 1 of 3: .*left\\)$")).isEmpty());
+    }
 }
 
 void TestJobs::runs_data()
@@ -394,6 +402,13 @@ void TestJobs::runs_data()
                                             : QStringList{"0,0;", "FREE;", "OK;", "FREE;"});
         }, "", QString(presses + 1, '+'), {}, [=](Rig &r) {
             QCOMPARE(moves(r.received()), moved);
+            // Between two sheets: which place comes next.
+            const int places = qMax(1, int(moved.size()));
+            for (int sheet = 1; sheet <= presses + 1; ++sheet) {
+                const QString next = QStringLiteral("Sheet %1 done; next: place %2 of %3. Press Space or Volume Up (")
+                                         .arg(sheet).arg(sheet % places + 1).arg(places);
+                QVERIFY2(!r.host.states.filter(next).isEmpty(), qPrintable(next));
+            }
             QCOMPARE(r.sim->cutter().instructions().count(QLatin1String("CMD:202")), moved.size());
         }};
     };
@@ -564,6 +579,18 @@ void TestJobs::runs()
         QCOMPARE(rig.received().size(), atBox); // Cancel: nothing more is sent
     if (c.check)
         c.check(rig);
+}
+
+// Every sheet still to do takes the average of those done, never less than the
+// feed interval, less what the current one has had already; none before a
+// sheet has been timed.
+void TestJobs::timeLeft()
+{
+    QCOMPARE(timeLeftMs(0, 0, 0, 20, 18), std::optional<qint64>());
+    QCOMPARE(timeLeftMs(3, 0, 3000, 0, 18), std::optional<qint64>());
+    QCOMPARE(timeLeftMs(2, 0, 60000, 3, 18), std::optional<qint64>(90000));      // slower than the feeder
+    QCOMPARE(timeLeftMs(2, 5000, 4000, 3, 18), std::optional<qint64>(49000));    // the feeder sets the pace
+    QCOMPARE(timeLeftMs(1, 30000, 10000, 1, 0), std::optional<qint64>(0));       // overdue: not negative
 }
 
 // Set stores the carriage position, Back moves by the difference to it. The
