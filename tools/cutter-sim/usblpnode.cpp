@@ -381,16 +381,26 @@ bool UsblpNode::start(QString *error)
         return fail(QStringLiteral("already started"));
     if (!d->dir.isValid())
         return fail(QStringLiteral("no temporary folder for the node"));
-    char arg0[] = "usblp-model";
-    char arg1[] = "-o";
-    char arg2[] = "fsname=usblp-model,subtype=usblp";
-    char *argv[] = {arg0, arg1, arg2, nullptr};
-    fuse_args args = FUSE_ARGS_INIT(3, argv);
-    d->session = fuse_session_new(&args, &kOps, sizeof kOps, d.get());
-    fuse_opt_free_args(&args); // the session keeps its own copy of what it parsed
+    // auto_unmount: fusermount3 unmounts the node when this process ends, also
+    // by a crash, so no dead mount is left behind; without fusermount3 the
+    // node is mounted plainly.
+    const QByteArray path = d->dir.path().toLocal8Bit();
+    for (const char *options : {"fsname=usblp-model,subtype=usblp,auto_unmount", "fsname=usblp-model,subtype=usblp"}) {
+        char arg0[] = "usblp-model";
+        char arg1[] = "-o";
+        QByteArray arg2(options);
+        char *argv[] = {arg0, arg1, arg2.data(), nullptr};
+        fuse_args args = FUSE_ARGS_INIT(3, argv);
+        d->session = fuse_session_new(&args, &kOps, sizeof kOps, d.get());
+        fuse_opt_free_args(&args); // the session keeps its own copy of what it parsed
+        if (!d->session)
+            return fail(QStringLiteral("FUSE session could not be created"));
+        if (fuse_session_mount(d->session, path.constData()) == 0)
+            break;
+        fuse_session_destroy(d->session);
+        d->session = nullptr;
+    }
     if (!d->session)
-        return fail(QStringLiteral("FUSE session could not be created"));
-    if (fuse_session_mount(d->session, d->dir.path().toLocal8Bit().constData()) != 0)
         return fail(QStringLiteral("FUSE mount failed on %1 (is /dev/fuse usable?)").arg(d->dir.path()));
     d->mounted = true;
     const int fd = fuse_session_fd(d->session);
