@@ -496,11 +496,7 @@ CutterLink *MainWidget::cameraSetupLink()
         }
         if (!rj45Socket->connectHost(address)) {
             showConnectError();
-            showResult(tr("Connect Error: no answer from %1 port %2 (%3)")
-                           .arg(address)
-                           .arg(rj45Socket->cutterPort())
-                           .arg(rj45Socket->errorString()),
-                       true);
+            showResult(connectErrorText(address, rj45Socket->cutterPort(), rj45Socket->errorString()), true);
             return nullptr;
         }
         return rj45Socket;

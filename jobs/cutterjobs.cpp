@@ -249,12 +249,17 @@ QString qrPlotFile(const QString &folder, const QString &qrText)
 
 // --- Shared steps ---
 
+QString connectErrorText(const QString &address, quint16 port, const QString &cause)
+{
+    return QCoreApplication::translate("CutterJobs", "Connect Error: no answer from %1 port %2 (%3)")
+        .arg(address)
+        .arg(port)
+        .arg(cause);
+}
+
 QString CutterJobs::connectErrorText(const QString &address) const
 {
-    return tr("Connect Error: no answer from %1 port %2 (%3)")
-        .arg(address)
-        .arg(m_net.cutterPort())
-        .arg(m_net.errorString());
+    return ::connectErrorText(address, m_net.cutterPort(), m_net.errorString());
 }
 
 bool CutterJobs::connectNetwork(const Session &s)

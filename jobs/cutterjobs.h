@@ -124,5 +124,7 @@ std::optional<MarkDeviation> markDeviation(const QString &reply);
 QString qrPlotFile(const QString &folder, const QString &qrText);
 // The folder of the plot file, with a trailing "/".
 QString plotFolder(const QString &plotFile);
+// The result line's text for a cutter address that did not connect.
+QString connectErrorText(const QString &address, quint16 port, const QString &cause);
 // A duration for the operator: "45 s", "2 min 10 s", "1 h 5 min".
 QString durationText(qint64 ms);

@@ -597,10 +597,6 @@
         <translation>摄像头设置：切割机地址“%1”无效</translation>
     </message>
     <message>
-        <source>Connect Error: no answer from %1 port %2 (%3)</source>
-        <translation>连接错误：%1 端口 %2 无应答（%3）</translation>
-    </message>
-    <message>
         <source>Camera: the address &quot;%1&quot; is not valid</source>
         <translation>摄像头：地址“%1”无效</translation>
     </message>

@@ -5,18 +5,14 @@
 // Needs the mocked udev tree: run it under umockdev-wrapper.
 //
 //   umockdev-wrapper build/release/bench/jobs/estimate_run [sheets, default 10]
-#include "mockusb.h" // first: before any Qt header
+#include "usbsimrig.h" // first: before any Qt header
 
 #include "cutterjobs.h"
 #include "rj45socket.h"
-#include "simserver.h"
-#include "usboperate.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -63,35 +59,17 @@ int main(int argc, char **argv)
     qputenv("QT_LOGGING_RULES", "*.debug=false;*.info=false");
     QCoreApplication app(argc, argv);
     const int sheets = argc > 1 ? std::max(2, atoi(argv[1])) : 10;
-    MockUsb bed;
-    if (!MockUsb::inMockEnvironment()) {
-        std::fprintf(stderr, "run this under umockdev-wrapper\n");
+    UsbSimRig rig;
+    if (!rig.start("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n",
+                   sheets + 1))
         return 2;
-    }
-    QTemporaryDir dir;
-    QFile plot(dir.filePath("box.plt"));
-    if (!plot.open(QIODevice::WriteOnly))
-        return 2;
-    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n");
-    plot.close();
-    CutterSimServer sim; // busy 300 ms after a job or a move
-    sim.cutter().config().sheets = sheets + 1;
-    QString why;
-    const QString node = sim.openUsbNode(&why);
-    if (node.isEmpty()) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(why));
-        return 2;
-    }
-    bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, node);
-    UsbOperate usb;
-    usb.setDevice(QStringLiteral("1-2:1.0"));
     RJ45Socket net;
     Host host;
-    host.settings.plotFile = plot.fileName();
+    host.settings.plotFile = rig.plotFile();
     host.settings.feed.sheetsLeft = sheets;
     host.settings.feed.feedDistMm = 300;
     host.settings.feed.ejectDistMm = 400;
-    CutterJobs jobs(host, usb, net);
+    CutterJobs jobs(host, rig.usb, net);
     host.clock.start();
     jobs.run(kWorkModes[6], JobLink::Usb);
     const qint64 endMs = host.clock.elapsed();

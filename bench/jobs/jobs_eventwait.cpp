@@ -7,19 +7,15 @@
 // when an event waited 20 ms or longer.
 //
 //   umockdev-wrapper build/release/bench/jobs/jobs_eventwait
-#include "mockusb.h" // first: before any Qt header
+#include "usbsimrig.h" // first: before any Qt header
 
 #include "eventprobe.h"
 #include "cutterjobs.h"
 #include "rj45socket.h"
-#include "simserver.h"
-#include "usboperate.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -83,39 +79,20 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     qputenv("QT_LOGGING_RULES", "*.debug=false;*.info=false");
     QApplication app(argc, argv);
-    MockUsb bed;
-    if (!MockUsb::inMockEnvironment()) {
-        std::fprintf(stderr, "run this under umockdev-wrapper\n");
+    UsbSimRig rig;
+    if (!rig.start("MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
+                   "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n",
+                   100))
         return 2;
-    }
-    QTemporaryDir dir;
-    QFile plot(dir.filePath("box.plt"));
-    if (!plot.open(QIODevice::WriteOnly))
-        return 2;
-    plot.write("MD0,0,4000,3000,4;\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
-               "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n");
-    plot.close();
-
-    CutterSimServer sim; // busy 300 ms after a job or a move
-    sim.cutter().config().sheets = 100;
-    QString why;
-    const QString node = sim.openUsbNode(&why);
-    if (node.isEmpty() || !sim.listen(QHostAddress::LocalHost, 0)) {
-        std::fprintf(stderr, "simulator: %s\n", qPrintable(why));
-        return 2;
-    }
-    bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, node);
-    UsbOperate usb;
-    usb.setDevice(QStringLiteral("1-2:1.0"));
-    RJ45Socket net(nullptr, sim.serverPort());
+    RJ45Socket net(nullptr, rig.sim.serverPort());
     Host host;
-    host.settings.plotFile = plot.fileName();
+    host.settings.plotFile = rig.plotFile();
     host.settings.cutterAddress = QStringLiteral("127.0.0.1");
     host.settings.matrix = MatrixLayout::Four;
     host.settings.gapFirstMm = host.settings.gapSecondMm = 5;
     host.settings.feed.feedDistMm = 300;
     host.settings.feed.ejectDistMm = 400;
-    CutterJobs jobs(host, usb, net);
+    CutterJobs jobs(host, rig.usb, net);
 
     bool ok = true;
     QElapsedTimer clock;
@@ -128,6 +105,6 @@ int main(int argc, char **argv)
     host.settings.feed.sheetsLeft = 1;
     const std::vector<double> sheet = measure([&] { jobs.run(kWorkModes[8], JobLink::Usb); });
     ok = report("auto-feed sheet, mode 8 (USB)", sheet, clock.restart()) && ok;
-    std::printf("sheets cut: %d\n", int(sim.cutter().finishedSheets().size()));
+    std::printf("sheets cut: %d\n", int(rig.sim.cutter().finishedSheets().size()));
     return ok ? 0 : 1;
 }
