@@ -1,7 +1,5 @@
 #include "devicelist.h"
 
-#include "usboperate.h"
-
 #include <QComboBox>
 #include <QWidget>
 
@@ -21,11 +19,8 @@ void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &de
         connectBtn->setEnabled(device->count() > 0);
 }
 
-void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb)
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &present)
 {
-    // The refresh may run from a hot-plug event in the middle of a job: the
-    // link's selection, and the node it holds, stay as they are.
-    const QStringList present = usb.listDevices();
     refreshDeviceList(device, connectBtn, devType, present,
                       [&present](const QString &name) { return present.contains(name); });
 }

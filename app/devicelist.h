@@ -6,7 +6,6 @@
 
 class QComboBox;
 class QWidget;
-class UsbOperate;
 
 // Brings the cutter selector up to date (the only part of the link that needs widgets):
 // 1. every name of `names` not yet listed (exact, case-sensitive) is appended,
@@ -19,7 +18,7 @@ class UsbOperate;
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &names,
                        const std::function<bool(const QString &)> &exists);
 
-// The same with the cutters attached to the USB link (listDevices). The
-// link's selected cutter and its held node are left alone, so a refresh from
-// a hot-plug event during a job neither redirects nor interrupts the job.
-void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, UsbOperate &usb);
+// The same with the cutters attached now (CutterSession::usbDevices); the
+// link's held node is left alone, so a refresh from a hot-plug event during
+// a job neither redirects nor interrupts the job.
+void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &present);

@@ -1,16 +1,14 @@
 #include "jobrunner.h"
 
-#include "cutterjobs.h"
-#include "workmodes.h"
+#include "cuttersession.h"
 #include "triggerkeys.h"
-#include "usboperate.h"
+#include "workmodes.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QIcon>
 #include <QLabel>
-
-#include <memory>
+#include <QtDebug>
 
 namespace {
 // The button's words are the window's texts.
@@ -18,10 +16,21 @@ QString startText() { return QCoreApplication::translate("MainWidget", "Start");
 QString stopText() { return QCoreApplication::translate("MainWidget", "Stop"); }
 } // namespace
 
-JobRunner::JobRunner(const RunnerControls &controls, CutterJobs &jobs, UsbOperate &usb)
-    : m_ui(controls), m_jobs(jobs), m_usb(usb)
+JobRunner::JobRunner(const RunnerControls &controls, CutterSession &session) : m_ui(controls), m_session(session)
 {
+    QObject::connect(&session, &CutterSession::finished, m_ui.startBtn, [this](CutterSession::Action action) {
+        if (action == CutterSession::Action::Job)
+            finish();
+    });
+    // Another program holding the cutter ends the job at its first use of
+    // the link; the state line then says so instead of "Idle...".
+    QObject::connect(&session, &CutterSession::cutterInUse, m_ui.startBtn, [this] {
+        if (m_state != State::Idle)
+            m_inUse = true;
+    });
 }
+
+JobRunner::~JobRunner() = default;
 
 void JobRunner::clicked(int workIndex)
 {
@@ -33,35 +42,37 @@ void JobRunner::clicked(int workIndex)
 
 void JobRunner::start(int workIndex)
 {
+    const WorkMode *mode = workMode(workIndex);
+    const std::optional<JobLink> link = mode ? jobLinkFor(*mode, m_ui.devType->currentText()) : std::nullopt;
+    if (!link)
+        return;
+    if (!m_session.startJob(*mode, *link)) {
+        m_ui.stateText->setText(cutterBusyText());
+        qWarning().noquote() << "Start refused: another action is using the cutter";
+        return;
+    }
     m_state = State::Running;
+    m_inUse = false;
     lock();
     m_ui.startBtn->setIcon(QIcon(QStringLiteral(":/png/stop.png")));
     m_ui.startBtn->setText(stopText());
-    m_usb.setDevice(m_ui.device->currentText());
+    if (mode->trigger())
+        m_trigger = std::make_unique<TriggerListener>([this] { m_session.trigger(); });
+}
 
-    // Another program holding the cutter ends the job at its first use of
-    // the link; the state line then says so instead of "Idle...".
-    bool inUse = false;
-    const QMetaObject::Connection watch =
-        QObject::connect(&m_usb, &UsbOperate::cutterInUse, [&inUse] { inUse = true; });
-    const WorkMode *mode = workMode(workIndex);
-    const std::optional<JobLink> link = mode ? jobLinkFor(*mode, m_ui.devType->currentText()) : std::nullopt;
-    if (link) {
-        std::unique_ptr<TriggerListener> trigger;
-        if (mode->trigger())
-            trigger = std::make_unique<TriggerListener>();
-        m_jobs.run(*mode, *link);
-    }
-    QObject::disconnect(watch);
+void JobRunner::finish()
+{
+    m_trigger.reset();
     m_state = State::Idle;
-    unlock(inUse ? cutterInUseText() : QCoreApplication::translate("MainWidget", "Idle..."));
+    unlock(m_inUse ? cutterInUseText() : QCoreApplication::translate("MainWidget", "Idle..."));
 }
 
 void JobRunner::requestStop()
 {
-    // The click arrives inside the running job's wait; the job looks at
-    // running() at its own check points.
+    // The job looks at the stop at its own check points; a wait on a silent
+    // cutter ends at once.
     m_state = State::StopRequested;
+    m_session.requestStop();
     m_ui.startBtn->setEnabled(false);
     m_ui.startBtn->setIcon(QIcon(QStringLiteral(":/png/start.png")));
     m_ui.startBtn->setText(startText());
@@ -98,4 +109,9 @@ void JobRunner::unlock(const QString &state)
 QString cutterInUseText()
 {
     return QCoreApplication::translate("MainWidget", "The cutter is in use by another program");
+}
+
+QString cutterBusyText()
+{
+    return QCoreApplication::translate("MainWidget", "The cutter is busy; try again when it has finished");
 }

@@ -1,12 +1,14 @@
 #pragma once
 #include <QCoreApplication>
 
-class CutterJobs;
+#include <memory>
+
+class CutterSession;
 class QAbstractButton;
 class QComboBox;
 class QLabel;
 class QWidget;
-class UsbOperate;
+class TriggerListener;
 
 // The widgets the Start/Stop button locks and restores.
 struct RunnerControls
@@ -24,20 +26,24 @@ struct RunnerControls
 
 // What the state line says when another program holds the USB cutter.
 QString cutterInUseText();
+// What the state line says when an action is refused because the cutter is busy with another.
+QString cutterBusyText();
 
 // The Start/Stop button and the job state it shows: "Start" enabled while
 // idle, "Stop" while a job runs, "Start" disabled once a stop was requested
-// (the procedure still runs and looks at running() at its own check points).
+// (the job runs on in the cutter session and looks at the stop at its own
+// check points). The job's end brings the button and the controls back.
 class JobRunner
 {
     Q_DECLARE_TR_FUNCTIONS(JobRunner)
 public:
     enum class State { Idle, Running, StopRequested };
 
-    JobRunner(const RunnerControls &controls, CutterJobs &jobs, UsbOperate &usb);
+    JobRunner(const RunnerControls &controls, CutterSession &session);
+    ~JobRunner();
 
     // The button's click: starts the job of workIndex when idle, else
-    // requests the stop. A start returns when the job is over.
+    // requests the stop. Returns at once.
     void clicked(int workIndex);
     // A job runs and no stop was requested.
     bool running() const { return m_state == State::Running; }
@@ -46,11 +52,13 @@ public:
 private:
     void start(int workIndex);
     void requestStop();
+    void finish();
     void lock();
     void unlock(const QString &state);
 
     RunnerControls m_ui;
-    CutterJobs &m_jobs;
-    UsbOperate &m_usb;
+    CutterSession &m_session;
     State m_state = State::Idle;
+    bool m_inUse = false; // the job found the cutter held by another program
+    std::unique_ptr<TriggerListener> m_trigger;
 };

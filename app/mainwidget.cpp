@@ -2,16 +2,14 @@
 #include "camview.h"
 #include "mdsize.h"
 #include "cutterjobs.h"
-#include "cutterprotocol.h"
+#include "cuttersession.h"
 #include "devicelist.h"
 #include "jobrunner.h"
 #include "mylineedit.h"
 #include "preview.h"
 #include "release.h"
-#include "rj45socket.h"
 #include "triggerkeys.h"
 #include "usbdevices.h"
-#include "usboperate.h"
 #include "ui_mainwidget.h"
 #include "version.h"
 #include "workmodes.h"
@@ -69,20 +67,18 @@ MainWidget::MainWidget(QWidget *parent)
     pltSolve = new PltSolve(this);
     connectPreview();
     connectMatrix();
+    setUpJobs();
     setUpUsbLink();
     setUpCamSocket();
-    setUpNetworkLink();
-    setUpJobs();
     acceptPlotFileDrops();
 }
 
 MainWidget::~MainWidget()
 {
     delete jobRunner;
-    delete cutterJobs;
+    delete session; // ends what runs before the widgets it reports to go
     delete ui;
     delete pltSolve;
-    delete usbOperate;
 }
 
 namespace {
@@ -264,21 +260,19 @@ void MainWidget::connectMatrix()
 
 void MainWidget::setUpUsbLink()
 {
-    usbOperate = new UsbOperate;
     // The watcher comes first so that no cutter plugged in during the first
     // scan is missed.
     usbWatcher = new UsbHotplugWatcher(this);
     connect(usbWatcher, &UsbHotplugWatcher::devicesChanged, this, &MainWidget::refreshDeviceList);
     // An origin command, the calibration or the camera set-up found the
     // cutter held by another program (a job says so when it ends).
-    connect(usbOperate, &UsbOperate::cutterInUse, this,
-            [this] { ui->stateText->setText(cutterInUseText()); });
+    connect(session, &CutterSession::cutterInUse, this, [this] { ui->stateText->setText(cutterInUseText()); });
     refreshDeviceList();
 }
 
 void MainWidget::refreshDeviceList()
 {
-    ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), *usbOperate);
+    ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), session->usbDevices());
 }
 
 void MainWidget::setUpCamSocket()
@@ -290,17 +284,28 @@ void MainWidget::setUpCamSocket()
             Qt::QueuedConnection);
 }
 
-void MainWidget::setUpNetworkLink()
-{
-    rj45Socket = new RJ45Socket(this);
-}
-
 void MainWidget::setUpJobs()
 {
-    cutterJobs = new CutterJobs(*this, *usbOperate, *rj45Socket);
+    session = new CutterSession(*this, this);
     jobRunner = new JobRunner({ui->startBtn, ui->connectBtn, ui->devType, ui->prevMode, ui->nextMode,
                                ui->filePath, ui->setFilePath, ui->device, ui->stateText},
-                              *cutterJobs, *usbOperate);
+                              *session);
+    connect(session, &CutterSession::originStored, this, [this](QPoint at) {
+        originX = at.x();
+        originY = at.y();
+    });
+    connect(session, &CutterSession::cameraFound, this, &MainWidget::showCameraAt);
+    connect(session, &CutterSession::finished, this, [this](CutterSession::Action action) {
+        if (action == CutterSession::Action::CameraSetup)
+            ui->connectBtn->setEnabled(true);
+    });
+}
+
+// An action that talks to the cutter could not start: another one is using it.
+void MainWidget::refuseBusy(const QString &action)
+{
+    ui->stateText->setText(cutterBusyText());
+    qWarning().noquote() << action << "refused: another action is using the cutter";
 }
 
 void MainWidget::changeEvent(QEvent *event)
@@ -312,6 +317,11 @@ void MainWidget::changeEvent(QEvent *event)
 
 void MainWidget::closeEvent(QCloseEvent *)
 {
+    // What runs is let go at once: nothing more goes to the cutter.
+    delete jobRunner;
+    jobRunner = nullptr;
+    delete session;
+    session = nullptr;
     saveSettings();
     camSocket->close();
     std::exit(0);
@@ -376,7 +386,7 @@ void MainWidget::on_devType_currentTextChanged(const QString &arg1)
     if (arg1 == QLatin1String("USB")) {
         // The device box itself is not refilled here. The link does not exist
         // yet when the stored settings switch the box during construction.
-        ui->connectBtn->setEnabled(usbOperate && !usbOperate->listDevices().isEmpty());
+        ui->connectBtn->setEnabled(session && !session->usbDevices().isEmpty());
         ui->device->show();
         ui->deviceIP->hide();
     } else if (arg1 == QLatin1String("RJ45")) {
@@ -434,18 +444,19 @@ void MainWidget::on_matrix_configChanged()
 
 // --- Wireless camera ---
 
+// The link chosen by devType; nothing for any other text.
+static std::optional<JobLink> chosenLink(const QString &devType)
+{
+    if (devType == QLatin1String("USB"))
+        return JobLink::Usb;
+    if (devType == QLatin1String("RJ45"))
+        return JobLink::Network;
+    return std::nullopt;
+}
+
+
 static constexpr quint16 kCameraPort = 5000;
 static constexpr int kCameraConnectMs = 3000;
-
-// Status poll, then the set-up command; the one reply that follows, or the
-// empty text when the cutter never became idle (gone, busy with a job).
-static QString askCameraAddress(CutterLink &link, const QString &ssid, const QString &passphrase)
-{
-    if (link.waitFree() != WaitOutcome::Done)
-        return {};
-    link.sendCmd(CutterProtocol::cameraSetupCmd(ssid, passphrase));
-    return link.readReply(-1);
-}
 
 void MainWidget::on_connectBtn_clicked()
 {
@@ -455,53 +466,24 @@ void MainWidget::on_connectBtn_clicked()
         showResult(tr("Camera set-up: the Wi-Fi name is empty"), true);
         return;
     }
-    CutterLink *link = cameraSetupLink();
+    const std::optional<JobLink> link = chosenLink(ui->devType->currentText());
     if (!link)
         return;
-    ui->connectBtn->setEnabled(false);
-    const QString reply = askCameraAddress(*link, ui->ssid->text(), ui->passwd->text());
-    if (!isValidIp(reply))
-        showResult(tr("Camera set-up: the cutter gave no camera address"), true);
-    if (isValidIp(reply)) {
-        showResult(tr("Camera set-up: the camera is at %1").arg(reply), false);
-        ui->ipAddr->setText(reply);
-        ui->startCamBtn->click();
-        // A running camera was stopped by that click: start it at the new address.
-        if (ui->startCamBtn->text() == tr("Start"))
-            emit ui->startCamBtn->clicked(false);
+    if (!session->cameraSetup(*link, ui->ssid->text(), ui->passwd->text())) {
+        refuseBusy(QStringLiteral("Camera set-up"));
+        return;
     }
-    ui->connectBtn->setEnabled(true);
+    ui->connectBtn->setEnabled(false); // until the set-up has ended
 }
 
-// The link that devType selects, ready to use; nullptr when the set-up must
-// not go on (no such USB cutter, no valid cutter address, no connection).
-CutterLink *MainWidget::cameraSetupLink()
+// The set-up found the camera: show it from its new address.
+void MainWidget::showCameraAt(const QString &address)
 {
-    const QString type = ui->devType->currentText();
-    if (type == QLatin1String("USB")) {
-        usbOperate->setDevice(ui->device->currentText());
-        if (usbOperate->deviceExists())
-            return usbOperate;
-        showResult(usbOperate->inUseElsewhere()
-                       ? tr("Camera set-up: the cutter is in use by another program")
-                       : tr("Camera set-up: no USB cutter %1 is attached").arg(ui->device->currentText()),
-                   true);
-        return nullptr;
-    }
-    if (type == QLatin1String("RJ45")) {
-        const QString address = ui->deviceIP->text();
-        if (!isValidIp(address)) {
-            showResult(tr("Camera set-up: the cutter address \"%1\" is not valid").arg(address), true);
-            return nullptr;
-        }
-        if (!rj45Socket->connectHost(address)) {
-            showConnectError();
-            showResult(connectErrorText(address, rj45Socket->cutterPort(), rj45Socket->errorString()), true);
-            return nullptr;
-        }
-        return rj45Socket;
-    }
-    return nullptr;
+    ui->ipAddr->setText(address);
+    ui->startCamBtn->click();
+    // A running camera was stopped by that click: start it at the new address.
+    if (ui->startCamBtn->text() == tr("Start"))
+        emit ui->startCamBtn->clicked(false);
 }
 
 void MainWidget::on_startCamBtn_clicked()
@@ -572,37 +554,30 @@ void MainWidget::on_enSeeK_clicked()
 
 // --- Carriage and jobs ---
 
-// The link chosen by devType; nothing for any other text.
-static std::optional<JobLink> chosenLink(const QString &devType)
-{
-    if (devType == QLatin1String("USB"))
-        return JobLink::Usb;
-    if (devType == QLatin1String("RJ45"))
-        return JobLink::Network;
-    return std::nullopt;
-}
-
 void MainWidget::on_autoCalibrate_clicked()
 {
-    if (const auto link = chosenLink(ui->devType->currentText()))
-        cutterJobs->autoAdjust(*link);
+    const auto link = chosenLink(ui->devType->currentText());
+    if (link && !session->autoAdjust(*link))
+        refuseBusy(QStringLiteral("Auto-Adjust"));
 }
 
 void MainWidget::on_setOrigin_clicked()
 {
-    if (const auto link = chosenLink(ui->devType->currentText()))
-        cutterJobs->setOrigin(*link, originX, originY);
+    const auto link = chosenLink(ui->devType->currentText());
+    if (link && !session->setOrigin(*link))
+        refuseBusy(QStringLiteral("Set Origin"));
 }
 
 void MainWidget::on_backOrigin_clicked()
 {
-    if (const auto link = chosenLink(ui->devType->currentText()))
-        cutterJobs->backOrigin(*link, originX, originY);
+    const auto link = chosenLink(ui->devType->currentText());
+    if (link && !session->backOrigin(*link, QPoint(originX, originY)))
+        refuseBusy(QStringLiteral("Back Origin"));
 }
 
 void MainWidget::on_startBtn_clicked()
 {
-    if (jobRunner->state() == JobRunner::State::Idle)
+    if (jobRunner->state() == JobRunner::State::Idle && !session->busy())
         ui->resultText->clear(); // the result of the last action stays until the next one
     jobRunner->clicked(workIndex);
 }
@@ -635,11 +610,6 @@ JobSettings MainWidget::jobSettings() const
     s.feed.scanStepY = scanStepY;
     s.feed.feedIntervalSecs = feedIntervalSecs;
     return s;
-}
-
-bool MainWidget::jobRunning() const
-{
-    return jobRunner->running();
 }
 
 void MainWidget::showJobState(const QString &text)
@@ -721,11 +691,6 @@ void MainWidget::showCalibrationDone()
 void MainWidget::setSheetsLeft(int count)
 {
     ui->count->setValue(count);
-}
-
-bool MainWidget::waitForTrigger()
-{
-    return TriggerKeys::waitForTrigger([this] { return jobRunning(); });
 }
 
 bool MainWidget::askForMedia()

@@ -16,12 +16,9 @@ namespace Ui { class MainWidget; }
 class QTcpSocket;
 class QTimer;
 QT_END_NAMESPACE
-class CutterJobs;
-class CutterLink;
+class CutterSession;
 class JobRunner;
-class RJ45Socket;
 class UsbHotplugWatcher;
-class UsbOperate;
 
 // The program's one window. It owns the form (every widget under a fixed
 // object name), the plot processor, the cutter links and the camera socket,
@@ -67,7 +64,6 @@ public:
     // one is listed. Runs at start and on every USB hot-plug event.
     void refreshDeviceList();
 
-    static void delayMs(int ms) { ::delayMs(ms); }
     static QSize parseMdSize(const QString &text) { return ::parseMdSize(text); }
     static bool isValidIp(const QString &text) { return ::isValidIp(text); }
 
@@ -124,12 +120,12 @@ private:
     void connectMatrix();
     void setUpUsbLink();
     void setUpCamSocket();
-    void setUpNetworkLink();
     void setUpJobs();
+    void refuseBusy(const QString &action);
+    void showCameraAt(const QString &address);
 
     // What the cutter procedures read from the form and show in it.
     JobSettings jobSettings() const override;
-    bool jobRunning() const override;
     void showJobState(const QString &text) override;
     void showResult(const QString &text, bool failed) override;
     void describePlotFile();
@@ -139,9 +135,7 @@ private:
     void showCalibrationDone() override;
     void setSheetsLeft(int count) override;
     bool askForMedia() override;
-    bool waitForTrigger() override;
     void showJobPaths(const PlotPathList &paths) override;
-    CutterLink *cameraSetupLink();
     void stopCamera();
 
     static constexpr int kDescribeDelayMs = 300;
@@ -150,10 +144,8 @@ private:
     QString m_language;                                // what the window speaks: zh or en
     Ui::MainWidget *ui = nullptr;
     PltSolve *pltSolve = nullptr;          // plot processor, child of this window
-    UsbOperate *usbOperate = nullptr;      // USB link, no parent: deleted by the destructor
-    RJ45Socket *rj45Socket = nullptr;      // network link, child of this window
     UsbHotplugWatcher *usbWatcher = nullptr; // udev plug events, child of this window
-    CutterJobs *cutterJobs = nullptr; // the job procedures, origin and calibration
+    CutterSession *session = nullptr; // the cutter's thread: its links, jobs, origin, calibration, camera set-up
     JobRunner *jobRunner = nullptr;   // the Start/Stop button
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
     FrameStream camStream;           // frameBuffer, inFrame, markerState of the camera stream

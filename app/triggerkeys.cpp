@@ -3,50 +3,19 @@
 #include "x11grab.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QKeyEvent>
-#include <QTimer>
-#include <QtDebug>
-
 
 namespace {
 bool windowActiveFlag = false;
-bool triggerArmed = false;
-bool triggerPressed = false;
-
 } // namespace
 
 namespace TriggerKeys {
-
-void keyDown()
-{
-    if (triggerArmed)
-        triggerPressed = true;
-}
-
 void setWindowActive(bool active) { windowActiveFlag = active; }
 bool windowActive() { return windowActiveFlag; }
-bool armed() { return triggerArmed; }
-bool pressed() { return triggerPressed; }
-
-bool waitForTrigger(const std::function<bool()> &running)
-{
-    triggerArmed = true;
-    // The tick makes sure a change of running() without an event of its own is seen.
-    QTimer tick;
-    tick.start(50);
-    while (!triggerPressed && running())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const bool pressed = triggerPressed;
-    triggerArmed = false;
-    triggerPressed = false;
-    return pressed;
-}
-
 } // namespace TriggerKeys
 
-
-TriggerListener::TriggerListener() : m_grab(std::make_unique<X11KeyGrab>(&TriggerKeys::keyDown))
+TriggerListener::TriggerListener(std::function<void()> onTrigger)
+    : m_onTrigger(std::move(onTrigger)), m_grab(std::make_unique<X11KeyGrab>(m_onTrigger))
 {
     QCoreApplication::instance()->installEventFilter(this);
 }
@@ -54,8 +23,6 @@ TriggerListener::TriggerListener() : m_grab(std::make_unique<X11KeyGrab>(&Trigge
 TriggerListener::~TriggerListener()
 {
     QCoreApplication::instance()->removeEventFilter(this);
-    triggerArmed = false;
-    triggerPressed = false;
 }
 
 bool TriggerListener::grabsGlobally() const
@@ -69,8 +36,8 @@ bool TriggerListener::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const int key = static_cast<QKeyEvent *>(event)->key();
     if (key == Qt::Key_VolumeUp || (key == Qt::Key_Space && windowActiveFlag)) {
-        TriggerKeys::keyDown();
-        return true; // swallowed, armed or not
+        m_onTrigger();
+        return true; // swallowed, waited for or not
     }
     return false;
 }

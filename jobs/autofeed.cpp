@@ -2,7 +2,6 @@
 
 #include "cutterjobs.h"
 #include "cutterprotocol.h"
-#include "linkhelpers.h"
 #include "mdsize.h"
 #include "pltsolve.h"
 #include "sheet.h"
@@ -33,7 +32,7 @@ public:
     AutoFeed(CutterJobs &jobs, const WorkMode &mode)
         : m_jobs(jobs), m_mode(mode), m_row(mode.feed), m_usb(jobs.m_usb), m_host(jobs.m_host)
     {
-        m_jobs.watchLink(m_usb);
+        m_jobs.watchLink(m_usb, m_jobs.jobStop());
     }
     ~AutoFeed() { m_jobs.unwatchLink(m_usb); }
     AutoFeed(const AutoFeed &) = delete;
@@ -67,7 +66,7 @@ private:
     bool selectQrFile();
     bool release();
     void startFeedInterval();
-    void waitForFeedTime();
+    bool waitForFeedTime();
     void sheetDone();
 
     std::optional<QString> ask(const QString &cmd, int timeoutMs = -1);
@@ -156,15 +155,14 @@ bool CutterJobs::AutoFeed::prepareRun()
 
 bool CutterJobs::AutoFeed::goOn()
 {
-    return m_host.jobRunning() && feed().sheetsLeft > 0 && m_usb.deviceExists();
+    return m_jobs.m_control.running() && feed().sheetsLeft > 0 && m_usb.deviceExists();
 }
 
 CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::singleFeedSheet()
 {
     if (const std::optional<Sheet> stop = checkPaper())
         return *stop;
-    waitForFeedTime();
-    if (!feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
+    if (!waitForFeedTime() || !feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
         return Sheet::End;
     status(tr("moving the sheet out..."));
     const FeedSettings f = feed();
@@ -186,7 +184,8 @@ CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::feedWhileCuttingSheet()
     }
     if (!sheetIn() || !preFeed() || !placeAtStart() || !registerAndCut() || !release())
         return Sheet::End;
-    waitForFeedTime();
+    if (!waitForFeedTime())
+        return Sheet::End;
     status(tr("moving the sheet out and the next one in..."));
     if (!command(P::moveSheetCmd(feed().feedDistMm), P::kMoveOk))
         return Sheet::End;
@@ -264,10 +263,7 @@ bool CutterJobs::AutoFeed::preFeed()
 
 bool CutterJobs::AutoFeed::sheetIn()
 {
-    if (!command(P::kBeginSheet, P::kOk))
-        return false;
-    delayMs(m_jobs.autoFeedPauses.afterSheetIn);
-    return true;
+    return command(P::kBeginSheet, P::kOk) && m_usb.pause(m_jobs.autoFeedPauses.afterSheetIn);
 }
 
 bool CutterJobs::AutoFeed::placeAtStart()
@@ -330,8 +326,8 @@ bool CutterJobs::AutoFeed::ejectUncut(const QString &why, bool pause)
 {
     status(why);
     m_sheetUncut = true;
-    if (pause)
-        delayMs(m_jobs.autoFeedPauses.beforeUncutEject);
+    if (pause && !m_usb.pause(m_jobs.autoFeedPauses.beforeUncutEject))
+        return false;
     return send(P::kEndOfPage) && idle();
 }
 
@@ -382,14 +378,15 @@ void CutterJobs::AutoFeed::startFeedInterval()
 }
 
 // Feeds are at least feedIntervalSecs apart, measured on the run's monotonic clock.
-void CutterJobs::AutoFeed::waitForFeedTime()
+bool CutterJobs::AutoFeed::waitForFeedTime()
 {
     for (;;) {
         const qint64 left = m_nextFeedMs - m_clock.elapsed();
         if (left <= 0)
-            return;
+            return true;
         status(tr("waiting %1 s for the feeder...").arg((left + 999) / 1000));
-        delayMs(int(std::min<qint64>(left, 250)));
+        if (!m_usb.pause(int(std::min<qint64>(left, 250))))
+            return false;
     }
 }
 
@@ -425,10 +422,7 @@ bool CutterJobs::AutoFeed::command(const QString &cmd, const QString &expected)
 
 bool CutterJobs::AutoFeed::moveTo(QPoint at)
 {
-    if (!send(P::penUpMove(at.x(), at.y())))
-        return false;
-    delayMs(m_jobs.autoFeedPauses.afterMove);
-    return idle();
+    return send(P::penUpMove(at.x(), at.y())) && m_usb.pause(m_jobs.autoFeedPauses.afterMove) && idle();
 }
 
 // "Sheet 2 of 5: cutting...": the sheet of this run and how many the run

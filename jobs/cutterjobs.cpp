@@ -56,7 +56,7 @@ public:
     Session(CutterJobs &jobs, const WorkMode &mode, JobLink kind)
         : jobs(jobs), row(mode), kind(kind), link(jobs.linkFor(kind))
     {
-        jobs.watchLink(link);
+        jobs.watchLink(link, jobs.jobStop());
     }
     ~Session() { jobs.unwatchLink(link); }
     Session(const Session &) = delete;
@@ -68,13 +68,39 @@ public:
     CutterLink &link;
 };
 
-void CutterJobs::watchLink(CutterLink &link)
+// An origin command's, the calibration's or the camera set-up's use of a
+// link: it gives up once the cutter is silent, or when `giveUp` holds. The
+// state line is left alone (these actions say their end on the result line).
+class CutterJobs::Watch
+{
+public:
+    Watch(CutterJobs &jobs, JobLink kind, const std::function<bool()> &giveUp = {})
+        : m_jobs(jobs), m_link(jobs.linkFor(kind))
+    {
+        jobs.watchLink(m_link, [&jobs, giveUp] { return jobs.m_cutterSilent || (giveUp && giveUp()); }, false);
+    }
+    ~Watch() { m_jobs.unwatchLink(m_link); }
+    Watch(const Watch &) = delete;
+    Watch &operator=(const Watch &) = delete;
+
+private:
+    CutterJobs &m_jobs;
+    CutterLink &m_link;
+};
+
+CutterLink::StopCondition CutterJobs::jobStop()
+{
+    return [this] { return m_cutterSilent && !m_control.running(); };
+}
+
+void CutterJobs::watchLink(CutterLink &link, CutterLink::StopCondition giveUp, bool showWaiting)
 {
     m_cutterSilent = false;
-    link.setStopCondition([this] { return m_cutterSilent && !m_host.jobRunning(); });
-    link.setWaitingHook([this](bool waiting) {
+    link.setStopCondition(std::move(giveUp));
+    link.setWaitingHook([this, showWaiting](bool waiting) {
         m_cutterSilent = waiting;
-        m_host.showJobState(waiting ? tr("Waiting for the cutter...") : m_state);
+        if (showWaiting)
+            m_host.showJobState(waiting ? tr("Waiting for the cutter...") : m_state);
     });
 }
 
@@ -105,9 +131,10 @@ QString calibrationPatternIn(const QString &programDir)
     return !QFile::exists(beside) && QFile::exists(installed) ? installed : beside;
 }
 
-CutterJobs::CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net)
+CutterJobs::CutterJobs(JobHost &host, JobControl &control, UsbOperate &usb, RJ45Socket &net)
     : calibrationPatternPath(calibrationPatternIn(QCoreApplication::applicationDirPath()))
     , m_host(host)
+    , m_control(control)
     , m_usb(usb)
     , m_net(net)
 {
@@ -118,6 +145,7 @@ void CutterJobs::run(const WorkMode &mode, JobLink link)
     QElapsedTimer clock;
     clock.start();
     m_failed = m_endedSilent = false;
+    m_usb.setDevice(m_host.jobSettings().usbDevice); // the auto-feed modes use it whatever the link type
     if (mode.procedure == Procedure::AutoFeed) {
         runAutoFeed(mode);
         return; // says its own end: it counts the sheets
@@ -144,7 +172,7 @@ void CutterJobs::reportEnd(const QString &done, qint64 ms, bool usb)
         fail(tr("Ended: the cutter stopped answering (%1)").arg(took));
     else if (usb && !m_usb.holdsNode()) // let go when it vanished
         fail(tr("Ended: the USB cutter is gone (%1)").arg(took));
-    else if (!m_host.jobRunning())
+    else if (!m_control.running())
         m_host.showResult(tr("Stopped by the operator (%1)").arg(took), false);
     else
         m_host.showResult(tr("%1 (%2)").arg(done, took), false);
@@ -381,7 +409,7 @@ void CutterJobs::runMatrix(Session &s)
     run.origin = *origin;
 
     QString qrFile;
-    for (; m_host.jobRunning() && s.link.isUsable(); ++run.sheet) {
+    for (; m_control.running() && s.link.isUsable(); ++run.sheet) {
         if (s.row.qr == QrSelection::EverySheet) {
             if (!selectQrFile(s, folder, qrFile))
                 return;
@@ -401,8 +429,8 @@ void CutterJobs::runMatrix(Session &s)
                  .arg((run.cell + 1) % places + 1)
                  .arg(places)
                  .arg(durationText(run.clock.elapsed())));
-        m_host.waitForTrigger();
-        if (!m_host.jobRunning())
+        m_control.waitForTrigger();
+        if (!m_control.running())
             return;
         if (!moveToNextPlace(s, run))
             return;
@@ -514,27 +542,32 @@ std::optional<QPoint> CutterJobs::originPosition(JobLink link, const QString &ac
     return at;
 }
 
-void CutterJobs::setOrigin(JobLink link, int &originX, int &originY)
+std::optional<QPoint> CutterJobs::setOrigin(JobLink link)
 {
+    const Watch watch(*this, link);
     const std::optional<QPoint> at = originPosition(link, tr("Set Origin"));
     if (!at)
-        return;
-    originX = at->x();
-    originY = at->y();
+        return std::nullopt;
     m_host.showOriginDone(false);
-    m_host.showResult(tr("Origin stored: %1, %2").arg(originX).arg(originY), false);
+    m_host.showResult(tr("Origin stored: %1, %2").arg(at->x()).arg(at->y()), false);
+    return at;
 }
 
 void CutterJobs::backOrigin(JobLink link, int originX, int originY)
 {
-    const std::optional<QPoint> at = originPosition(link, tr("Back Origin"));
+    const Watch watch(*this, link);
+    const QString action = tr("Back Origin");
+    const std::optional<QPoint> at = originPosition(link, action);
     if (!at)
         return;
     CutterLink &cutter = linkFor(link);
     cutter.sendCmd(P::knifeMove(originX - at->x(), originY - at->y()));
-    cutter.waitFree();
-    cutter.sendCmd(P::kAtJobStart);
-    cutter.readReply(); // not examined
+    if (cutter.waitFree() == WaitOutcome::Done) {
+        cutter.sendCmd(P::kAtJobStart);
+        cutter.readReply(); // not examined
+    }
+    if (gaveUp(cutter, action))
+        return;
     m_host.showOriginDone(true);
     m_host.showResult(tr("Back at the origin %1, %2").arg(originX).arg(originY), false);
 }
@@ -587,6 +620,7 @@ void CutterJobs::autoAdjust(JobLink link)
         m_host.showConnectError();
         return;
     }
+    const Watch watch(*this, link);
     CutterLink &cutter = linkFor(link);
     const QString noMark = tr("%1: the mark was not found; check the pen drawing").arg(action);
     // Only a reply read now is a measurement; a failed read ends the run.
@@ -596,12 +630,14 @@ void CutterJobs::autoAdjust(JobLink link)
     };
 
     cutter.sendCmd(stream);
-    cutter.waitFree();
-    cutter.sendCmd(P::penUpMove(0, 0));
-    cutter.waitFree();
-    const std::optional<MarkDeviation> first = measure();
+    if (cutter.waitFree() == WaitOutcome::Done) {
+        cutter.sendCmd(P::penUpMove(0, 0));
+        cutter.waitFree();
+    }
+    const std::optional<MarkDeviation> first = cutter.abandoned() ? std::nullopt : measure();
     if (!first) {
-        fail(noMark);
+        if (!gaveUp(cutter, action))
+            fail(noMark);
         return;
     }
     const double a = 40.0 - first->ey; // the image's second axis corrects the first number
@@ -610,10 +646,10 @@ void CutterJobs::autoAdjust(JobLink link)
     cutter.readReply(); // not examined
     cutter.sendCmd(P::penUpMove(int(std::trunc(first->ey * kUnitsPerMm)),
                                 int(std::trunc(first->ex * kUnitsPerMm))));
-    cutter.waitFree();
-    const std::optional<MarkDeviation> second = measure();
+    const std::optional<MarkDeviation> second = cutter.waitFree() == WaitOutcome::Done ? measure() : std::nullopt;
     if (!second) {
-        fail(noMark);
+        if (!gaveUp(cutter, action))
+            fail(noMark);
         return;
     }
     cutter.sendCmd(P::calibrationResultCmd(a - second->ey, b - second->ex));
@@ -623,4 +659,50 @@ void CutterJobs::autoAdjust(JobLink link)
                           .arg(action, QString::number(a - second->ey, 'f', 1),
                                QString::number(b - second->ex, 'f', 1)),
                       false);
+}
+
+// --- Camera set-up ---
+
+QString CutterJobs::cameraSetup(JobLink link, const QString &ssid, const QString &passphrase, int idleLimitMs)
+{
+    const QString action = tr("Camera set-up");
+    const Ready ready = readyLink(link, action);
+    if (ready != Ready::Yes) {
+        if (ready == Ready::Failed && link == JobLink::Network)
+            m_host.showConnectError();
+        return QString();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const Watch watch(*this, link, [&clock, idleLimitMs] { return clock.hasExpired(idleLimitMs); });
+    CutterLink &cutter = linkFor(link);
+    const WaitOutcome idle = cutter.waitFree();
+    if (idle != WaitOutcome::Done) {
+        if (idle == WaitOutcome::NoCutter)
+            fail(tr("%1: %2").arg(action, usbProblem()));
+        else if (!m_cutterSilent) // answered, but busy all along
+            fail(tr("%1: the cutter did not become idle within %2").arg(action, durationText(idleLimitMs)));
+        else
+            gaveUp(cutter, action);
+        return QString();
+    }
+    cutter.sendCmd(P::cameraSetupCmd(ssid, passphrase));
+    const QString reply = cutter.readReply(-1);
+    if (!isValidIp(reply)) {
+        if (!gaveUp(cutter, action))
+            fail(tr("%1: the cutter gave no camera address").arg(action));
+        return QString();
+    }
+    m_host.showResult(tr("%1: the camera is at %2").arg(action, reply), false);
+    return reply;
+}
+
+// The link gave up on a silent cutter: says so. False when it did not.
+bool CutterJobs::gaveUp(const CutterLink &link, const QString &action)
+{
+    if (!link.abandoned())
+        return false;
+    if (!m_failed)
+        fail(tr("%1: the cutter did not answer").arg(action));
+    return true;
 }

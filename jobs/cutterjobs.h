@@ -1,5 +1,6 @@
 #pragma once
 #include "autofeed.h"
+#include "cutterlink.h"
 #include "jobhost.h"
 #include "workmodes.h"
 
@@ -9,7 +10,6 @@
 
 #include <optional>
 
-class CutterLink;
 class RJ45Socket;
 class UsbOperate;
 struct PreparedSheet;
@@ -21,19 +21,21 @@ struct SheetOptions;
 QString calibrationPatternIn(const QString &programDir);
 
 // Everything the main window does with the cutter: the procedures of the
-// twelve work modes (written once each kind, driven by the WorkMode row), the origin commands
-// and the automatic calibration. Runs on the GUI thread; every wait handles
-// events, so Stop clicks and repaints arrive meanwhile.
+// twelve work modes (written once each kind, driven by the WorkMode row), the
+// origin commands, the automatic calibration and the camera set-up. Plain
+// blocking code on the cutter session's thread (CutterSession), which owns
+// the links; `host` reaches the window, `control` the session.
 //
 // While a procedure runs, the link's stop condition is "Stop was pressed and
 // the cutter is not answering": a cutter that answers finishes its sheet as
 // the one-sheet and matrix procedures promise, one that is silent or gone is
-// abandoned at once, so Stop always brings the window back to idle.
+// abandoned at once, so Stop always brings the window back to idle. The other
+// actions give up on a cutter that stays silent for CutterLink::kSilenceMs.
 class CutterJobs
 {
     Q_DECLARE_TR_FUNCTIONS(CutterJobs)
 public:
-    CutterJobs(JobHost &host, UsbOperate &usb, RJ45Socket &net);
+    CutterJobs(JobHost &host, JobControl &control, UsbOperate &usb, RJ45Socket &net);
 
     // Runs the job of a work mode over the link (the runner has selected the
     // USB device already): one sheet or a matrix (modes 0..5), or sheets from
@@ -42,15 +44,20 @@ public:
     void run(const WorkMode &mode, JobLink link);
     AutoFeedPauses autoFeedPauses;
 
-    // "Set Origin": stores the carriage position in originX/originY. "Back
+    // "Set Origin": the carriage position to store. "Back
     // Origin": moves the carriage back there. Both show their box, or the
     // "Connect Error!" box when the cutter cannot be reached or does not
     // answer (then nothing is stored or moved).
-    void setOrigin(JobLink link, int &originX, int &originY);
+    std::optional<QPoint> setOrigin(JobLink link);
     void backOrigin(JobLink link, int originX, int originY);
 
     // Automatic calibration with a pen (confirmation box first).
     void autoAdjust(JobLink link);
+
+    // Camera set-up: once the cutter is idle (waited for at most idleLimitMs),
+    // it passes the Wi-Fi name and pass phrase on to the camera and answers
+    // with the camera's address. The address, or "" (the reason said).
+    QString cameraSetup(JobLink link, const QString &ssid, const QString &passphrase, int idleLimitMs);
 
     // The calibration pattern; the program uses calibrationPatternIn() of its own folder.
     QString calibrationPatternPath;
@@ -69,10 +76,14 @@ private:
     QString usbProblem() const;
     bool connectNetwork(const Session &s);
 
-    // While watched, the link gives up a wait when Stop was pressed and the
-    // cutter is silent, and the state label says when the job waits for it.
-    void watchLink(CutterLink &link);
+    // While watched, the link gives up a wait when `giveUp` holds (the
+    // cutter silent: m_cutterSilent), and the state label says when the
+    // action waits for the cutter.
+    void watchLink(CutterLink &link, CutterLink::StopCondition giveUp, bool showWaiting = true);
     void unwatchLink(CutterLink &link);
+    // A job's: Stop was pressed and the cutter is silent.
+    CutterLink::StopCondition jobStop();
+    class Watch;
 
     void runSingleSheet(const WorkMode &mode, JobLink link);
     void runAutoFeed(const WorkMode &mode);
@@ -97,8 +108,10 @@ private:
     // usb: the job's link; a node let go during the job means the cutter vanished.
     void reportEnd(const QString &done, qint64 ms, bool usb);
     QString connectErrorText(const QString &address) const;
+    bool gaveUp(const CutterLink &link, const QString &action);
 
     JobHost &m_host;
+    JobControl &m_control;
     UsbOperate &m_usb;
     RJ45Socket &m_net;
     QString m_state;        // what the label shows while the cutter answers

@@ -42,14 +42,14 @@ struct JobSettings
     FeedSettings feed;           // auto-feed modes
 };
 
+// The window's side. The cutter session calls it on the window's thread:
+// reports are queued there, questions wait for the answer.
 class JobHost
 {
 public:
     virtual ~JobHost() = default;
 
     virtual JobSettings jobSettings() const = 0;
-    // The start button reads "Stop": a job runs and no stop was requested.
-    virtual bool jobRunning() const = 0;
     // Shows what the job is doing (the state label).
     virtual void showJobState(const QString &text) = 0;
     // The outcome of the action (the result line, and the log): how a job
@@ -62,13 +62,21 @@ public:
     virtual bool confirmCalibration() = 0;          // "Start Auto-Adjust", true on OK
     virtual void showCalibrationDone() = 0;         // "Auto-Offset" / "Auto-Adjust Completed!"
 
-    // Matrix modes: waits for the operator's trigger between two sheets;
-    // false when the job was stopped meanwhile.
-    virtual bool waitForTrigger() = 0;
-
     // Auto-feed modes. The defaults suit a host without a sheet feeder (its
     // count stays 0, so those modes send nothing).
     virtual void setSheetsLeft(int count) { (void)count; }   // the `count` spin box
     virtual bool askForMedia() { return false; }             // "No Paper..." box, true on OK
     virtual void showJobPaths(const PlotPathList &paths) { (void)paths; } // lines preview, repainted
+};
+
+// What a procedure asks of the session it runs in (on the session's thread).
+class JobControl
+{
+public:
+    virtual ~JobControl() = default;
+    // A job runs and no stop was requested.
+    virtual bool running() const = 0;
+    // Matrix modes: waits for the operator's trigger between two sheets;
+    // false when the job was stopped meanwhile.
+    virtual bool waitForTrigger() = 0;
 };

@@ -1,46 +1,47 @@
 #include "cutterlink.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-#include <QtDebug>
+#include <algorithm>
 
-CutterLink::Pump CutterLink::pumpUntil(const std::function<bool()> &done, int timeoutMs,
-                                       bool silenceCounts, bool honourStop)
+namespace {
+// The longest sleep between two looks at the stop condition: it may change
+// without a wake (a condition that reads a clock, or a flag set elsewhere).
+constexpr int kStopCheckMs = 50;
+} // namespace
+
+CutterLink::Pump CutterLink::waitFor(int fd, short events, int timeoutMs, bool silenceCounts)
 {
     QElapsedTimer clock; // monotonic
     clock.start();
-    // The tick bounds each sleep so that a stop condition that changes without
-    // an event of its own is still seen; the deadline timer ends the last sleep
-    // on time.
-    QTimer tick;
-    tick.start(50);
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    deadline.setTimerType(Qt::PreciseTimer);
-    if (timeoutMs >= 0)
-        deadline.start(timeoutMs);
     for (;;) {
-        if (done())
-            return Pump::Done;
-        if (honourStop && stopRequested())
+        if (stopRequested())
             return Pump::Stopped;
-        if (timeoutMs >= 0 && clock.hasExpired(timeoutMs))
+        const qint64 elapsed = clock.elapsed();
+        if (timeoutMs >= 0 && elapsed >= timeoutMs)
             return Pump::TimedOut;
-        if (silenceCounts && !m_waiting && clock.hasExpired(kSilenceMs))
+        if (silenceCounts && !m_waiting && elapsed >= kSilenceMs)
             setWaiting(true);
-        // The deadline timer can fire a fraction of a millisecond before the
-        // clock has expired; the rest is spun out instead of slept until the
-        // next tick.
-        const bool deadlinePassed = timeoutMs >= 0 && !deadline.isActive();
-        QCoreApplication::processEvents(deadlinePassed ? QEventLoop::AllEvents : QEventLoop::WaitForMoreEvents);
+        qint64 slice = kStopCheckMs;
+        if (timeoutMs >= 0)
+            slice = std::min<qint64>(slice, timeoutMs - elapsed);
+        if (m_wakeup->wait(fd, events, int(slice)) == Wakeup::Wait::Ready)
+            return Pump::Done;
     }
+}
+
+bool CutterLink::pause(int ms)
+{
+    return ms <= 0 ? !stopRequested() : waitFor(-1, 0, ms, false) != Pump::Stopped;
 }
 
 bool CutterLink::pollPause()
 {
-    return pumpUntil([] { return false; }, pollPauseMs, false) != Pump::Stopped;
+    return pause(pollPauseMs);
+}
+
+bool CutterLink::begin()
+{
+    m_abandoned = false;
+    return !m_wakeup->cancelled();
 }
 
 void CutterLink::setWaiting(bool waiting)
@@ -50,20 +51,4 @@ void CutterLink::setWaiting(bool waiting)
     m_waiting = waiting;
     if (m_waitingHook)
         m_waitingHook(waiting);
-}
-
-CutterLink::Exchange::Exchange(CutterLink &link) : m_link(link), m_refused(link.m_inExchange)
-{
-    if (m_refused) {
-        qWarning() << "cutter link busy: a second exchange was refused";
-        return;
-    }
-    m_link.m_inExchange = true;
-    m_link.m_abandoned = false;
-}
-
-CutterLink::Exchange::~Exchange()
-{
-    if (!m_refused)
-        m_link.m_inExchange = false;
 }

@@ -1,31 +1,8 @@
 #include "linkhelpers.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QRegularExpression>
-#include <QTimer>
 
 #include <unistd.h>
-
-void delayMs(int ms)
-{
-    if (ms <= 0)
-        return;
-    QElapsedTimer clock; // monotonic
-    clock.start();
-    // A local event loop handles events as they arrive and sleeps in between,
-    // instead of spinning a core for the whole pause.
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    timer.start(ms);
-    loop.exec();
-    while (!clock.hasExpired(ms))
-        QCoreApplication::processEvents();
-}
 
 QByteArray logLabel(const char *label, int ansiColour, bool terminal)
 {

@@ -2,10 +2,6 @@
 #include <QByteArray>
 #include <QString>
 
-// Pause for at least ms milliseconds while the GUI stays live: every event
-// that arrives in the meantime is handled. ms <= 0 returns at once.
-void delayMs(int ms);
-
 // A log label ("Send:", "Recv:") in an ANSI colour (31 red, 34 blue) when the
 // log goes to a terminal, followed by a reset to the terminal's own colour,
 // so it reads on dark and light backgrounds alike; plain otherwise (a file,

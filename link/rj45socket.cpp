@@ -3,7 +3,20 @@
 #include "cutterprotocol.h"
 #include "linkhelpers.h"
 
+#include <QElapsedTimer>
+
 #include <QtDebug>
+
+#include <QHostAddress>
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 RJ45Socket::RJ45Socket(QObject *parent, quint16 port) : QTcpSocket(parent), m_port(port)
 {
@@ -11,8 +24,7 @@ RJ45Socket::RJ45Socket(QObject *parent, quint16 port) : QTcpSocket(parent), m_po
 
 bool RJ45Socket::connectHost(const QString &ip)
 {
-    Exchange exchange(*this);
-    if (exchange.refused() || !isValidIp(ip))
+    if (!begin() || !isValidIp(ip))
         return false;
     m_ip = ip;
     if (state() == ConnectedState)
@@ -20,15 +32,16 @@ bool RJ45Socket::connectHost(const QString &ip)
     return connectAndWait();
 }
 
+// Qt does not show the descriptor of a socket that is still connecting, so
+// the connection is made on a socket of our own, waited for in poll() (where
+// Stop and the session's end reach it), and handed to Qt once it stands.
 bool RJ45Socket::connectAndWait()
 {
     if (state() != UnconnectedState)
         abort(); // a half-closed or pending socket cannot start a new connection
-    connectToHost(m_ip, m_port, QIODevice::ReadWrite, QAbstractSocket::AnyIPProtocol);
-    const Pump result = pumpUntil([this] { return state() == ConnectedState || state() == UnconnectedState; },
-                                  kConnectTimeoutMs, false);
-    if (result != Pump::Done || state() != ConnectedState) {
-        abort();
+    const int error = connectSocket();
+    if (error != 0) {
+        setErrorString(QString::fromLocal8Bit(std::strerror(error)));
         setWaiting(true);
         return false;
     }
@@ -38,6 +51,32 @@ bool RJ45Socket::connectAndWait()
     return true;
 }
 
+// 0 once Qt holds the connected socket, else the errno that says why not.
+int RJ45Socket::connectSocket()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return errno;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(m_port);
+    address.sin_addr.s_addr = htonl(QHostAddress(m_ip).toIPv4Address());
+    int error = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 ? 0 : errno;
+    if (error == EINPROGRESS) {
+        const Pump ready = waitFor(fd, POLLOUT, kConnectTimeoutMs, false);
+        socklen_t size = sizeof error;
+        if (ready != Pump::Done)
+            error = ready == Pump::Stopped ? ECANCELED : ETIMEDOUT;
+        else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+            error = errno;
+    }
+    if (error == 0 && !setSocketDescriptor(fd))
+        error = EBADF;
+    if (error != 0)
+        ::close(fd);
+    return error;
+}
+
 void RJ45Socket::on_socket_read()
 {
     replyBuffer = readAll();
@@ -45,10 +84,7 @@ void RJ45Socket::on_socket_read()
 
 bool RJ45Socket::sendCmd(const QString &cmd)
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
-        return false;
-    return send(cmd);
+    return begin() && send(cmd);
 }
 
 bool RJ45Socket::send(const QString &cmd)
@@ -59,25 +95,46 @@ bool RJ45Socket::send(const QString &cmd)
     bool written = false;
     if (state() == ConnectedState) {
         const QByteArray bytes = cmd.toUtf8();
-        written = write(bytes) == bytes.size();
-        flush();
+        written = write(bytes) == bytes.size() && flushAll();
     }
     qDebug() << logLabel("Send:", 31).constData() << cmd;
     return written;
 }
 
+// Hands everything written to the kernel, waiting while its buffer is full.
+bool RJ45Socket::flushAll()
+{
+    while (bytesToWrite() > 0 && state() == ConnectedState) {
+        flush();
+        if (bytesToWrite() > 0 && waitFor(int(socketDescriptor()), POLLOUT, -1) == Pump::Stopped) {
+            markAbandoned(true);
+            return false;
+        }
+    }
+    return bytesToWrite() == 0;
+}
+
 QString RJ45Socket::readReply(int timeoutMs)
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
+    if (!begin())
         return QString();
     return awaitReply(timeoutMs);
 }
 
+// Each time the descriptor is readable, Qt reads what has come (readyRead
+// then replaces the reply buffer) or finds the connection closed.
 QString RJ45Socket::awaitReply(int timeoutMs)
 {
-    const Pump result = pumpUntil(
-        [this] { return !replyBuffer.isEmpty() || state() != ConnectedState; }, timeoutMs);
+    QElapsedTimer clock;
+    clock.start();
+    Pump result = Pump::Done;
+    while (replyBuffer.isEmpty() && state() == ConnectedState) {
+        const int left = timeoutMs < 0 ? -1 : int(std::max<qint64>(timeoutMs - clock.elapsed(), 0));
+        result = waitFor(int(socketDescriptor()), POLLIN, left);
+        if (result != Pump::Done)
+            break;
+        waitForReadyRead(0);
+    }
     logReceived();
     if (result == Pump::Stopped) {
         markAbandoned(true);
@@ -97,9 +154,8 @@ void RJ45Socket::logReceived() const
 
 WaitOutcome RJ45Socket::waitFree()
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
-        return WaitOutcome::NoCutter;
+    if (!begin())
+        return WaitOutcome::Stopped;
     for (;;) {
         if (!pollPause()) {
             markAbandoned(true);

@@ -10,8 +10,9 @@
 // in one segment stay together (neither matches a fixed reply).
 //
 // The connection stays up between operations; a socket the cutter closed is
-// reconnected (1000 ms) by the next sendCmd. Connection waits handle events
-// instead of blocking the window.
+// reconnected (1000 ms) by the next sendCmd. Create it on the thread that
+// uses it: the waits poll the socket's descriptor and let Qt read (or write)
+// only once it is ready, so no event loop runs during an operation.
 class RJ45Socket : public QTcpSocket, public CutterLink
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     bool connectHost(const QString &ip);
     QString ip() const { return m_ip; }
     quint16 cutterPort() const { return m_port; }
+    // Takes effect at the next connection.
+    void setCutterPort(quint16 port) { m_port = port; }
 
     bool sendCmd(const QString &cmd) override;
     // Returns the reply buffer once it holds bytes, at once (usually empty)
@@ -41,7 +44,9 @@ private slots:
 
 private:
     bool connectAndWait();
+    int connectSocket();
     bool send(const QString &cmd);
+    bool flushAll();
     QString awaitReply(int timeoutMs);
     void logReceived() const;
 

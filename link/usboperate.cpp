@@ -4,7 +4,10 @@
 #include "usbdevices.h"
 
 #include <QDeadlineTimer>
+#include <QMutexLocker>
 #include <QtDebug>
+
+#include <poll.h>
 
 namespace {
 
@@ -16,29 +19,33 @@ int remainingMs(const QDeadlineTimer &deadline)
     return deadline.isForever() ? -1 : int(deadline.remainingTime());
 }
 
+// A probe's open must not meet the link's own open: usblp would refuse the
+// second one, and the link would take its own probe for another program.
+QMutex &opening()
+{
+    static QMutex mutex;
+    return mutex;
+}
+
 } // namespace
 
 UsbOperate::UsbOperate(QObject *parent) : QObject(parent) {}
 
 UsbOperate::~UsbOperate() = default;
 
-QStringList UsbOperate::listDevices()
+QStringList UsbOperate::listDevices() const
 {
     QStringList names;
-    bool heldStillThere = false;
     for (const UsbDevices::Cutter &c : UsbDevices::attachedCutters()) {
-        const bool held = m_node.isOpen() && c.instance == instanceName && c.node == m_node.path();
-        heldStillThere = heldStillThere || held;
+        QMutexLocker lock(&opening());
         // The held node is not opened again: usblp would refuse it, and the
         // probe's close would cancel the job's read request.
-        if (held)
+        if (c.node == m_heldPath)
             names << c.instance;
         else if (const UsbNode::Open probe = UsbNode::probe(c.node);
                  probe == UsbNode::Open::Ok || probe == UsbNode::Open::InUse)
             names << c.instance;
     }
-    if (m_node.isOpen() && !heldStillThere)
-        release();
     return names;
 }
 
@@ -64,7 +71,13 @@ bool UsbOperate::acquire()
     if (m_node.isOpen())
         return true;
     const QString path = UsbDevices::nodeFor(instanceName);
-    const UsbNode::Open result = path.isEmpty() ? UsbNode::Open::Missing : m_node.open(path);
+    UsbNode::Open result = UsbNode::Open::Missing;
+    if (!path.isEmpty()) {
+        QMutexLocker lock(&opening());
+        result = m_node.open(path);
+        if (result == UsbNode::Open::Ok)
+            m_heldPath = path;
+    }
     const bool changed = result != m_lastOpen;
     m_lastOpen = result;
     switch (result) {
@@ -87,18 +100,9 @@ bool UsbOperate::acquire()
 
 void UsbOperate::release()
 {
+    QMutexLocker lock(&opening());
     m_node.close();
-}
-
-UsbOperate::Pump UsbOperate::waitForNode(QSocketNotifier::Type type, int timeoutMs)
-{
-    QSocketNotifier notifier(m_node.fd(), type);
-    bool ready = false;
-    connect(&notifier, &QSocketNotifier::activated, &notifier, [&ready, &notifier] {
-        ready = true;
-        notifier.setEnabled(false);
-    });
-    return pumpUntil([&ready] { return ready; }, timeoutMs);
+    m_heldPath.clear();
 }
 
 void UsbOperate::dropStaleReplies()
@@ -130,7 +134,7 @@ bool UsbOperate::write(const QString &cmd)
         done += written;
         if (io == UsbNode::Io::Gone)
             release();
-        else if (io == UsbNode::Io::Again && waitForNode(QSocketNotifier::Write, -1) == Pump::Stopped)
+        else if (io == UsbNode::Io::Again && waitFor(m_node.fd(), POLLOUT, -1) == Pump::Stopped)
             markAbandoned(true);
         if (abandoned())
             break;
@@ -161,7 +165,7 @@ void UsbOperate::read(int timeoutMs)
             m_reply = QString::fromLatin1(bytes);
             break;
         }
-        const Pump pump = waitForNode(QSocketNotifier::Read, remainingMs(deadline));
+        const Pump pump = waitFor(m_node.fd(), POLLIN, remainingMs(deadline));
         if (pump == Pump::Stopped) {
             markAbandoned(true);
             return;
@@ -176,18 +180,14 @@ void UsbOperate::read(int timeoutMs)
 
 bool UsbOperate::sendCmd(const QString &cmd)
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
-        return false;
-    return write(cmd);
+    return begin() && write(cmd);
 }
 
 QString UsbOperate::readReply(int timeoutMs)
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
-        return QString();
-    read(timeoutMs);
+    m_reply.clear();
+    if (begin())
+        read(timeoutMs);
     return m_reply;
 }
 
@@ -203,9 +203,8 @@ WaitOutcome UsbOperate::waitReply(const QString &expected)
 
 WaitOutcome UsbOperate::pollUntil(const QString &send, const QString &expected)
 {
-    Exchange exchange(*this);
-    if (exchange.refused())
-        return WaitOutcome::NoCutter;
+    if (!begin())
+        return WaitOutcome::Stopped;
     for (;;) {
         if (!deviceExists())
             return WaitOutcome::NoCutter;

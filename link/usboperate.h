@@ -3,7 +3,6 @@
 #include "usbio.h"
 
 #include <QObject>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
 
@@ -18,8 +17,8 @@
 // Every command is written after whatever the driver already holds unread has
 // been read and dropped (logged as "discarded stale reply: ..."), so a reply
 // read after a command always comes from the cutter after that command.
-// Transfers never block: a wait is a QSocketNotifier on the node while the
-// GUI thread handles events.
+// Transfers never block: a wait is a poll() on the node (and the link's
+// Wakeup). Everything but listDevices runs on the thread that owns the link.
 //
 // Differences from the network link: readReply stores the text for reply();
 // a read of a vanished device ends at once with the empty reply; waitFree and
@@ -34,7 +33,9 @@ public:
 
     // Instance names of the attached cutters that can be opened now: the
     // held one, and those whose node opens or is held by another program.
-    QStringList listDevices();
+    // Any thread: the held node is neither opened nor let go (the link's own
+    // use finds out when its cutter is gone).
+    QStringList listDevices() const;
     // Selects the cutter by instance name; another one than before lets the held node go.
     void setDevice(const QString &instance);
     QString device() const { return instanceName; }
@@ -64,12 +65,11 @@ private:
     bool write(const QString &cmd);
     void read(int timeoutMs);
     void dropStaleReplies();
-    // Handles events until the node is ready for `type`, the time-out passes or the caller stops.
-    Pump waitForNode(QSocketNotifier::Type type, int timeoutMs);
     WaitOutcome pollUntil(const QString &send, const QString &expected);
 
     QString instanceName;
     UsbNode m_node;
+    QString m_heldPath; // the node held open, for listDevices on another thread (under the opening lock)
     UsbNode::Open m_lastOpen = UsbNode::Open::Ok;
     QString m_reply;
 };

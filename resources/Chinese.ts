@@ -242,6 +242,22 @@
         <source>Sheet %1 done; next: place %2 of %3. Press Space or Volume Up (%4 so far)</source>
         <translation>第 %1 张完成；下一个：第 %2 个位置（共 %3 个）。请按空格键或音量加键（已用 %4）</translation>
     </message>
+    <message>
+        <source>Camera set-up</source>
+        <translation>摄像头设置</translation>
+    </message>
+    <message>
+        <source>%1: the cutter did not become idle within %2</source>
+        <translation>%1：切割机在 %2 内未进入空闲</translation>
+    </message>
+    <message>
+        <source>%1: the cutter gave no camera address</source>
+        <translation>%1：切割机没有给出摄像头地址</translation>
+    </message>
+    <message>
+        <source>%1: the camera is at %2</source>
+        <translation>%1：摄像头地址为 %2</translation>
+    </message>
 </context>
 <context>
     <name>KnifeView</name>
@@ -577,26 +593,6 @@
         <translation>摄像头设置：无线网名称为空</translation>
     </message>
     <message>
-        <source>Camera set-up: the cutter gave no camera address</source>
-        <translation>摄像头设置：切割机没有给出摄像头地址</translation>
-    </message>
-    <message>
-        <source>Camera set-up: the camera is at %1</source>
-        <translation>摄像头设置：摄像头地址为 %1</translation>
-    </message>
-    <message>
-        <source>Camera set-up: the cutter is in use by another program</source>
-        <translation>摄像头设置：切割机正被其他程序占用</translation>
-    </message>
-    <message>
-        <source>Camera set-up: no USB cutter %1 is attached</source>
-        <translation>摄像头设置：未连接 USB 切割机 %1</translation>
-    </message>
-    <message>
-        <source>Camera set-up: the cutter address &quot;%1&quot; is not valid</source>
-        <translation>摄像头设置：切割机地址“%1”无效</translation>
-    </message>
-    <message>
         <source>Camera: the address &quot;%1&quot; is not valid</source>
         <translation>摄像头：地址“%1”无效</translation>
     </message>
@@ -615,6 +611,10 @@
     <message>
         <source>%1: %2 paths, %3 × %4 mm</source>
         <translation>%1：%2 条路径，%3 × %4 毫米</translation>
+    </message>
+    <message>
+        <source>The cutter is busy; try again when it has finished</source>
+        <translation>切割机正忙，请在完成后重试</translation>
     </message>
 </context>
 </TS>

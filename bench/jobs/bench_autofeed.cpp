@@ -4,11 +4,10 @@
 // the real USB code. cutter-sim --usb starts this program under the umockdev
 // preload with its testbed, so the cutter is found as the window would find
 // it; the QR modes read the code "gift-box" and cut docs/gift-box.plt.
-#include "cutterjobs.h"
-#include "rj45socket.h"
-#include "usboperate.h"
+#include "cuttersession.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <benchmark/benchmark.h>
 
@@ -19,7 +18,6 @@ class BenchHost : public JobHost
 public:
     JobSettings settings;
     JobSettings jobSettings() const override { return settings; }
-    bool jobRunning() const override { return true; }
     void showJobState(const QString &) override {}
     void showResult(const QString &, bool) override {}
     void showConnectError() override {}
@@ -28,27 +26,27 @@ public:
     void showCalibrationDone() override {}
     void setSheetsLeft(int count) override { settings.feed.sheetsLeft = count; }
     bool askForMedia() override { return false; } // an empty container ends the run
-    bool waitForTrigger() override { return false; } // no matrix job here
 };
 
 void BM_ThreeSheets(benchmark::State &state, int mode)
 {
-    UsbOperate usb;
-    const QStringList cutters = usb.listDevices();
+    BenchHost host;
+    CutterSession session(host);
+    const QStringList cutters = session.usbDevices();
     if (cutters.isEmpty()) {
         state.SkipWithError("no cutter: start this through cutter-sim --usb");
         return;
     }
-    usb.setDevice(cutters.first());
-    RJ45Socket net;
-    BenchHost host;
+    host.settings.usbDevice = cutters.first();
     host.settings.plotFile = QStringLiteral(CUTTERDESK_SOURCE_DIR "/docs/gift-box.plt");
     host.settings.feed.feedDistMm = 300;
     host.settings.feed.ejectDistMm = 400;
-    CutterJobs jobs(host, usb, net);
     for (auto _ : state) {
         host.settings.feed.sheetsLeft = 3;
-        jobs.run(kWorkModes.at(size_t(mode)), JobLink::Usb);
+        QEventLoop over;
+        QObject::connect(&session, &CutterSession::finished, &over, &QEventLoop::quit);
+        if (session.startJob(kWorkModes.at(size_t(mode)), JobLink::Usb))
+            over.exec();
         if (host.settings.feed.sheetsLeft != 0) {
             state.SkipWithError("the run ended early");
             return;

@@ -7,8 +7,6 @@
 //   umockdev-wrapper build/release/bench/jobs/estimate_run [sheets, default 10]
 #include "usbsimrig.h" // first: before any Qt header
 
-#include "cutterjobs.h"
-#include "rj45socket.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -34,7 +32,6 @@ public:
     QElapsedTimer clock;
     std::vector<Estimate> estimates;
     JobSettings jobSettings() const override { return settings; }
-    bool jobRunning() const override { return true; }
     void showJobState(const QString &text) override
     {
         // "... about 5 min 10 s left)", "... about 40 s left)"
@@ -48,7 +45,6 @@ public:
     void showOriginDone(bool) override {}
     bool confirmCalibration() override { return false; }
     void showCalibrationDone() override {}
-    bool waitForTrigger() override { return false; }
     void setSheetsLeft(int count) override { settings.feed.sheetsLeft = count; }
 };
 
@@ -63,15 +59,15 @@ int main(int argc, char **argv)
     if (!rig.start("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n",
                    sheets + 1))
         return 2;
-    RJ45Socket net;
     Host host;
     host.settings.plotFile = rig.plotFile();
     host.settings.feed.sheetsLeft = sheets;
     host.settings.feed.feedDistMm = 300;
     host.settings.feed.ejectDistMm = 400;
-    CutterJobs jobs(host, rig.usb, net);
+    host.settings.usbDevice = QString::fromLatin1(UsbSimRig::kCutter);
+    CutterSession session(host);
     host.clock.start();
-    jobs.run(kWorkModes[6], JobLink::Usb);
+    runJob(session, 6, JobLink::Usb);
     const qint64 endMs = host.clock.elapsed();
 
     std::vector<double> errors; // estimate minus truth, s

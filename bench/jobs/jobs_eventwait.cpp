@@ -10,12 +10,9 @@
 #include "usbsimrig.h" // first: before any Qt header
 
 #include "eventprobe.h"
-#include "cutterjobs.h"
-#include "rj45socket.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <algorithm>
@@ -31,19 +28,9 @@ class Host : public JobHost
 public:
     JobSettings settings;
     int presses = 0; // trigger presses left; then the job is stopped
-    bool running = true;
     JobSettings jobSettings() const override { return settings; }
-    bool jobRunning() const override { return running; }
     void showJobState(const QString &) override {}
     void showResult(const QString &, bool) override {}
-    bool waitForTrigger() override
-    {
-        QEventLoop operatorPresses; // after a moment, as the window waits for the key
-        QTimer::singleShot(100, &operatorPresses, &QEventLoop::quit);
-        operatorPresses.exec();
-        running = presses-- > 0;
-        return running;
-    }
     void showConnectError() override {}
     void showOriginDone(bool) override {}
     bool confirmCalibration() override { return false; }
@@ -84,7 +71,6 @@ int main(int argc, char **argv)
                    "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n!PG;\n",
                    100))
         return 2;
-    RJ45Socket net(nullptr, rig.sim.serverPort());
     Host host;
     host.settings.plotFile = rig.plotFile();
     host.settings.cutterAddress = QStringLiteral("127.0.0.1");
@@ -92,18 +78,24 @@ int main(int argc, char **argv)
     host.settings.gapFirstMm = host.settings.gapSecondMm = 5;
     host.settings.feed.feedDistMm = 300;
     host.settings.feed.ejectDistMm = 400;
-    CutterJobs jobs(host, rig.usb, net);
+    host.settings.usbDevice = QString::fromLatin1(UsbSimRig::kCutter);
+    CutterSession session(host);
+    session.options.cutterPort = rig.sim.serverPort();
+    // The operator presses the trigger a moment after the job waits for it, then Stop.
+    QObject::connect(&session, &CutterSession::triggerArmed, &session, [&](bool armed) {
+        if (armed)
+            QTimer::singleShot(100, &session, [&] { host.presses-- > 0 ? session.trigger() : session.requestStop(); });
+    });
 
     bool ok = true;
     QElapsedTimer clock;
     clock.start();
     host.presses = 3; // four sheets, one on each place
-    const std::vector<double> matrix = measure([&] { jobs.run(kWorkModes[3], JobLink::Network); });
+    const std::vector<double> matrix = measure([&] { runJob(session, 3, JobLink::Network); });
     ok = report("matrix job, 4 places (network)", matrix, clock.restart()) && ok;
 
-    host.running = true;
     host.settings.feed.sheetsLeft = 1;
-    const std::vector<double> sheet = measure([&] { jobs.run(kWorkModes[8], JobLink::Usb); });
+    const std::vector<double> sheet = measure([&] { runJob(session, 8, JobLink::Usb); });
     ok = report("auto-feed sheet, mode 8 (USB)", sheet, clock.restart()) && ok;
     std::printf("sheets cut: %d\n", int(rig.sim.cutter().finishedSheets().size()));
     return ok ? 0 : 1;

@@ -1,13 +1,14 @@
 #pragma once
 // The simulated cutter for the timed job tools: serving TCP on a free loopback
 // port and its usblp node as the USB cutter "1-2:1.0" of a mocked udev tree,
-// with a plot file written in a scratch folder and the USB link selecting the
-// cutter. Needs the process to run under umockdev-wrapper.
+// with a plot file written in a scratch folder. Needs the process to run
+// under umockdev-wrapper.
 #include "mockusb.h" // first: before any Qt header
 
+#include "cuttersession.h"
 #include "simserver.h"
-#include "usboperate.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -35,7 +36,6 @@ struct UsbSimRig
             return false;
         }
         bed.plug(QStringLiteral("1-2"), QStringLiteral("lp0"), 0, node);
-        usb.setDevice(QStringLiteral("1-2:1.0"));
         return true;
     }
     QString plotFile() const { return dir.filePath(QStringLiteral("box.plt")); }
@@ -43,5 +43,15 @@ struct UsbSimRig
     MockUsb bed;
     QTemporaryDir dir;
     CutterSimServer sim; // busy 300 ms after a job or a move
-    UsbOperate usb;
+    static constexpr const char *kCutter = "1-2:1.0"; // the USB cutter's interface name
 };
+
+// Starts a job on the session and handles this thread's events (the window's
+// part, the simulator) until it is over.
+inline void runJob(CutterSession &session, int mode, JobLink link)
+{
+    QEventLoop over;
+    QObject::connect(&session, &CutterSession::finished, &over, &QEventLoop::quit);
+    if (session.startJob(kWorkModes.at(size_t(mode)), link))
+        over.exec();
+}

@@ -3,16 +3,17 @@
 // auto-feed ones over USB (a mocked udev tree whose device node is the
 // simulator's pty; run under umockdev-wrapper), the origin commands and the
 // calibration.
+// Everything runs as in the program: the procedures on the cutter session's
+// thread, the host and the simulated cutter on this one.
 // The links' polls, the procedures' pauses and the feed interval are shortened
 // unless a test measures them.
 #include "../link/mockusb.h" // first: before any Qt header
 
 #include "autofeed.h"
 #include "cutterjobs.h"
-#include "rj45socket.h"
+#include "cuttersession.h"
 #include "sheet.h"
 #include "simserver.h"
-#include "usboperate.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -23,12 +24,12 @@
 namespace {
 
 // The main window's part: settings as plain values, the state label and the
-// message boxes recorded, the operator at the trigger and at the questions.
+// message boxes recorded, the operator at the questions (and, through the
+// rig, at the trigger).
 class FakeHost : public JobHost
 {
 public:
     JobSettings settings;
-    bool running = true;
     QStringList states;
     QStringList boxes;
     QStringList results; // the result line, one per action
@@ -40,22 +41,11 @@ public:
     int triggerWaits = 0;
 
     JobSettings jobSettings() const override { return settings; }
-    bool jobRunning() const override { return running; }
     void showJobState(const QString &text) override { states << text; }
     void showResult(const QString &text, bool failed) override
     {
         results << text;
         lastFailed = failed;
-    }
-    bool waitForTrigger() override
-    {
-        if (!running) // a stopped job does not wait
-            return false;
-        ++triggerWaits;
-        if (presses-- > 0)
-            return true;
-        running = false;
-        return false;
     }
     void showConnectError() override { boxes << QStringLiteral("Connect Error!"); }
     void showOriginDone(bool back) override { boxes << QString(back ? "Back" : "Set"); }
@@ -94,21 +84,23 @@ struct Rig
         sim = std::make_unique<CutterSimServer>();
         sim->cutter().config().busyMs = 0; // unless a test says otherwise
         sim->listen(QHostAddress::LocalHost, 0);
-        net = std::make_unique<RJ45Socket>(nullptr, sim->serverPort());
-        usb.pollPauseMs = net->pollPauseMs = 10;
-        jobs = std::make_unique<CutterJobs>(host, usb, *net);
-        jobs->autoFeedPauses = AutoFeedPauses{1, 1, 1};
-        jobs->calibrationPatternPath = QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt");
+        if (link == JobLink::Usb) {
+            // Mounted before the session's thread exists: the mount forks, and
+            // a fork must not copy a lock another thread holds in umockdev's preload.
+            device = bed.plug("1-2", "lp0", 0, sim->openUsbNode());
+            host.settings.usbDevice = QStringLiteral("1-2:1.0"); // shown in `device`
+        }
+        session = std::make_unique<CutterSession>(host);
+        session->options.pollPauseMs = 10;
+        session->options.autoFeedPauses = AutoFeedPauses{1, 1, 1};
+        session->options.cutterPort = sim->serverPort();
+        session->options.calibrationPatternPath = QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt");
         host.settings.cutterAddress = QStringLiteral("127.0.0.1");
         host.settings.feed.sheetsLeft = 3;
         host.settings.feed.feedDistMm = 300;
         host.settings.feed.ejectDistMm = 400;
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
-        if (link == JobLink::Usb) {
-            device = bed.plug("1-2", "lp0", 0, sim->openUsbNode());
-            usb.setDevice(QStringLiteral("1-2:1.0")); // the runner's step
-        }
         const auto arrived = [this](int total) {
             for (; seen < total; ++seen) {
                 if (onInstruction)
@@ -116,11 +108,22 @@ struct Rig
             }
         };
         QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), arrived);
+        // The operator presses the trigger `presses` times, then Stop.
+        QObject::connect(session.get(), &CutterSession::triggerArmed, session.get(), [this](bool armed) {
+            if (!armed)
+                return;
+            ++host.triggerWaits;
+            if (host.presses-- > 0)
+                session->trigger();
+            else
+                stop();
+        });
+        QObject::connect(session.get(), &CutterSession::originStored, session.get(), [this](QPoint at) { origin = at; });
         clock.start();
         // A job that waits for a reply which never comes is stopped, so it
         // fails its checks instead of hanging the test.
         watchdog.setSingleShot(true);
-        watchdog.callOnTimeout([this] { host.running = false; });
+        watchdog.callOnTimeout([this] { stop(); });
         watchdog.start(kWatchdogMs);
     }
     static constexpr int kWatchdogMs = 15000;
@@ -151,12 +154,21 @@ struct Rig
         writePlot("my.plt files/plain.plt", "IN;SP2;PU0,0;PD100,100;!PG;");
         sim->cutter().config().qrReplies = QStringList{QStringLiteral("job7")};
     }
-    // The job of a work mode as the runner starts it with the link type of `link`.
+    // The job of a work mode as the runner starts it with the link type of
+    // `link`; returns when it is over.
     void run(int mode, JobLink link = JobLink::Network)
     {
         const WorkMode &row = kWorkModes.at(size_t(mode));
-        jobs->run(row, *jobLinkFor(row, link == JobLink::Usb ? "USB" : "RJ45"));
+        await([&] { return session->startJob(row, *jobLinkFor(row, link == JobLink::Usb ? "USB" : "RJ45")); });
     }
+    // Starts an action on the session and handles events until it is over.
+    void await(const std::function<bool()> &start)
+    {
+        QSignalSpy over(session.get(), &CutterSession::finished);
+        QVERIFY(start());
+        QVERIFY(over.wait(kWatchdogMs * 2));
+    }
+    void stop() { session->requestStop(); }
     int sheetsLeft() const { return host.settings.feed.sheetsLeft; }
     // Per finished sheet: '+' cut, '-' moved out uncut.
     QString sheets()
@@ -172,9 +184,8 @@ struct Rig
     FakeHost host;
     QTemporaryDir dir;
     std::unique_ptr<CutterSimServer> sim;
-    UsbOperate usb;
-    std::unique_ptr<RJ45Socket> net;
-    std::unique_ptr<CutterJobs> jobs;
+    std::unique_ptr<CutterSession> session;
+    QPoint origin{1200, -35}; // what Set Origin stored
     QElapsedTimer clock;
     QTimer watchdog;
     int seen = 0;
@@ -439,7 +450,7 @@ void TestJobs::runs_data()
     QTest::newRow("8, no mark") << Case{U, file, [](Rig &r) {
         r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
         r.host.settings.feed.sheetsLeft = 2;
-        r.jobs->autoFeedPauses.beforeUncutEject = 1000;
+        r.session->options.autoFeedPauses.beforeUncutEject = 1000;
     }, kMd + "!PG;CMD:10;" + kRelease, "-+", {}, took(1000)};
     QTest::newRow("11, no code, then one kept")
         << Case{U, qr11, codes({"NOQR;", "job7", "NOQR;"}, 3), "", "-++"};
@@ -492,10 +503,10 @@ void TestJobs::runs_data()
                     return;
                 r.mark = r.received().size();
                 if (kind == "stop")
-                    r.host.running = false;
+                    r.stop();
                 r.sim->faults().silent = kind == "silent" || kind == "hang up";
                 if (kind == "silent")
-                    QTimer::singleShot(200, [&r] { r.host.running = false; });
+                    QTimer::singleShot(200, [&r] { r.stop(); });
                 if (kind == "hang up") // the connection drops instead of the next reply
                     QTimer::singleShot(200, [&r] {
                         r.sim->dropConnection();
@@ -526,7 +537,6 @@ void TestJobs::runs_data()
                 r.sim->usbNode()->plug();
                 r.bed.plug("1-2", "lp1", 1, r.sim->usbNode()->path());
                 r.onInstruction = nullptr;
-                r.host.running = true;
                 r.host.settings.feed.sheetsLeft = 1;
                 r.run(run, link);
                 QCOMPARE(r.sheets(), QStringLiteral("+"));
@@ -676,21 +686,22 @@ void TestJobs::carriage()
     if (fault == QLatin1String("off"))
         rig.sim->stopListening();
     if (fault == QLatin1String("no pattern"))
-        rig.jobs->calibrationPatternPath = QStringLiteral("/nonexistent/CIR.plt");
+        rig.session->options.calibrationPatternPath = QStringLiteral("/nonexistent/CIR.plt");
     if (fault == QLatin1String("hang up")) {
         rig.sim->faults().silent = true;
         QTimer::singleShot(200, rig.sim.get(), [&] { rig.sim->dropConnection(); });
     }
-    int x = 1200, y = -35;
-    if (op == 2)
-        rig.jobs->autoAdjust(usb ? U : N);
-    else
-        op == 1 ? rig.jobs->backOrigin(usb ? U : N, x, y) : rig.jobs->setOrigin(usb ? U : N, x, y);
+    const JobLink link = usb ? U : N;
+    rig.await([&] {
+        return op == 2 ? rig.session->autoAdjust(link)
+            : op == 1  ? rig.session->backOrigin(link, rig.origin)
+                       : rig.session->setOrigin(link);
+    });
     const QString sent = rig.received();
     QCOMPARE(op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, expected);
     QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
     QCOMPARE(rig.host.boxes, boxes);
-    QCOMPARE(QPoint(x, y), boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
+    QCOMPARE(rig.origin, boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
     // Every outcome is said once, failures (even those without a box) as failures.
     QCOMPARE(rig.host.results.size(), 1);
     QVERIFY2(rig.host.results.first().startsWith(result), qPrintable(rig.host.results.first()));

@@ -1,17 +1,20 @@
-// The network link against the simulated cutter on loopback. Giving up on a
-// silent cutter is covered by the job tests.
-#include "linkhelpers.h"
+// The network link against the simulated cutter on loopback, the link on a
+// thread of its own as in the cutter session. Giving up on a silent cutter
+// in a job is covered by the job tests.
+#include "linkthread.h"
 #include "rj45socket.h"
 #include "simserver.h"
 
 #include <QtTest>
+
+#include <atomic>
 
 class TestRj45Socket : public QObject
 {
     Q_OBJECT
 private slots:
     void eachReadTakesOneReplyAsItCame();
-    void secondExchangeDuringWaitIsRefused();
+    void wakeAndCancelEndWaits();
     void pollSurvivesCutterGoneAndBack();
 };
 
@@ -19,9 +22,8 @@ private slots:
 struct NetRig
 {
     CutterSimServer sim;
-    RJ45Socket link{nullptr,
-                    sim.listen(QHostAddress::LocalHost, 0) ? sim.serverPort() : quint16(0)};
-    bool connected = link.connectHost(QStringLiteral("127.0.0.1"));
+    LinkThread<RJ45Socket> net{sim.listen(QHostAddress::LocalHost, 0) ? sim.serverPort() : quint16(0)};
+    bool connected = net.call([](RJ45Socket &l) { return l.connectHost(QStringLiteral("127.0.0.1")); });
 };
 
 // A read takes what has arrived since the send, as it came: two replies in
@@ -31,32 +33,45 @@ void TestRj45Socket::eachReadTakesOneReplyAsItCame()
     NetRig rig;
     QVERIFY(rig.connected);
     rig.sim.cutter().config().scriptedReplies = QStringList{QStringLiteral("FREE;FREE;")};
-    QCOMPARE(rig.link.waitFree(), WaitOutcome::Done);
+    QCOMPARE(rig.net.call([](RJ45Socket &l) { return l.waitFree(); }), WaitOutcome::Done);
     QCOMPARE(rig.sim.cutter().instructions().count(QStringLiteral("CMD:10")), 2);
 
-    QVERIFY(rig.link.sendCmd(QStringLiteral("SP2;PU1200,-35;CMD:203;")));
-    delayMs(200); // the reply arrives now, before anyone reads
-    QCOMPARE(rig.link.readReply(), QStringLiteral("1200,-35;"));
-    QCOMPARE(rig.link.readReply(), QStringLiteral("1200,-35;")); // reading does not clear it
+    QVERIFY(rig.net.call([](RJ45Socket &l) { return l.sendCmd(QStringLiteral("SP2;PU1200,-35;CMD:203;")); }));
+    QTest::qWait(200); // the reply arrives now, before anyone reads
+    QCOMPARE(rig.net.call([](RJ45Socket &l) { return l.readReply(); }), QStringLiteral("1200,-35;"));
+    QCOMPARE(rig.net.call([](RJ45Socket &l) { return l.readReply(); }), QStringLiteral("1200,-35;"));
 }
 
-// An exchange started from an event during a wait is refused, not nested.
-void TestRj45Socket::secondExchangeDuringWaitIsRefused()
+// Another thread ends a wait on a silent cutter: wake() has the stop
+// condition looked at now, cancel() ends every wait and every later send.
+void TestRj45Socket::wakeAndCancelEndWaits()
 {
     NetRig rig;
     QVERIFY(rig.connected);
     rig.sim.faults().silent = true;
-    bool stop = false;
-    bool nestedSent = true;
-    rig.link.setStopCondition([&] { return stop; });
-    QTimer::singleShot(300, this, [&] {
-        nestedSent = rig.link.sendCmd(QStringLiteral("CMD:5;"));
-        stop = true;
+    std::atomic<bool> stop{false};
+    rig.net.call([&stop](RJ45Socket &l) {
+        l.setStopCondition([&stop] { return stop.load(); });
+        return true;
     });
-    rig.link.sendCmd(QStringLiteral("CMD:203;"));
-    QCOMPARE(rig.link.readReply(), QString());
-    QVERIFY(rig.link.abandoned());
-    QVERIFY(!nestedSent);
+    QTimer::singleShot(300, this, [&] {
+        stop = true;
+        rig.net.link().wake();
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto exchange = [](RJ45Socket &l) {
+        l.sendCmd(QStringLiteral("CMD:203;"));
+        return l.readReply().isEmpty() && l.abandoned();
+    };
+    QVERIFY(rig.net.call(exchange));
+    QVERIFY(clock.elapsed() >= 300 && clock.elapsed() < CutterLink::kSilenceMs);
+
+    stop = false;
+    QTimer::singleShot(300, this, [&] { rig.net.link().cancel(); });
+    QVERIFY(rig.net.call([](RJ45Socket &l) { return l.readReply().isEmpty(); }));
+    QVERIFY(!rig.net.call([](RJ45Socket &l) { return l.sendCmd(QStringLiteral("CMD:5;")); }));
+    QTest::qWait(100);
     QVERIFY(!rig.sim.cutter().instructions().contains(QStringLiteral("CMD:5")));
 }
 
@@ -66,12 +81,16 @@ void TestRj45Socket::pollSurvivesCutterGoneAndBack()
 {
     NetRig rig;
     QVERIFY(rig.connected);
+    QTRY_COMPARE(rig.sim.connectionCount(), 1); // taken by the cutter, not only by the kernel
     const quint16 port = rig.sim.serverPort();
-    QList<bool> waiting;
-    rig.link.setWaitingHook([&](bool w) { waiting << w; });
+    QList<bool> waiting; // written on the link's thread, read once it is done
+    rig.net.call([&waiting](RJ45Socket &l) {
+        l.setWaitingHook([&waiting](bool w) { waiting << w; });
+        return true;
+    });
     rig.sim.stopListening();
     QTimer::singleShot(1500, &rig.sim, [&] { rig.sim.listen(QHostAddress::LocalHost, port); });
-    QCOMPARE(rig.link.waitFree(), WaitOutcome::Done);
+    QCOMPARE(rig.net.call([](RJ45Socket &l) { return l.waitFree(); }), WaitOutcome::Done);
     QVERIFY(waiting.count(true) >= 2);
     QCOMPARE(waiting.last(), false); // the answer cleared it
     QCOMPARE(rig.sim.connectionCount(), 2);

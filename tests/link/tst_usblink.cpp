@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <cerrno>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -299,9 +300,9 @@ void TestUsbLink::stopAbandonsWriteNotTaken()
     cutter.node.setStalled(true); // the cutter takes nothing more
     UsbOperate usb;
     plugCutter(usb, cutter.node.path());
-    bool stop = false;
-    usb.setStopCondition([&] { return stop; });
-    QTimer::singleShot(300, this, [&] { stop = true; });
+    QElapsedTimer clock;
+    clock.start();
+    usb.setStopCondition([&] { return clock.elapsed() > 300; });
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
     QLoggingCategory::setFilterRules(QString());
@@ -324,18 +325,22 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     UsbOperate usb;
     QComboBox device;
     QPushButton connectBtn;
-    auto refresh = [&] { refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb); };
+    auto refresh = [&] { refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb.listDevices()); };
     refresh();
     QCOMPARE(device.count(), 3);
-    connect(&watcher, &UsbHotplugWatcher::devicesChanged, this, refresh);
 
     usb.setDevice("1-5:1.0");
-    bool stop = false;
-    usb.setStopCondition([&] { return stop; });
-    QTimer::singleShot(100, this, [&] { bed->plug("1-4", "lp3", 3, added.node.path()); });
-    QTimer::singleShot(800, this, [&] { stop = true; });
-    usb.readReply(); // the refresh runs while this read waits on the job's cutter
-    QCOMPARE(device.count(), 4);
+    QElapsedTimer clock;
+    clock.start();
+    usb.setStopCondition([&] { return clock.elapsed() > 800; });
+    // The read waits on the job's cutter on a thread of its own, as in the
+    // cutter session, while this thread refreshes the list.
+    std::thread job([&usb] { usb.readReply(); });
+    QTRY_VERIFY(usb.holdsNode());
+    connect(&watcher, &UsbHotplugWatcher::devicesChanged, this, refresh);
+    bed->plug("1-4", "lp3", 3, added.node.path());
+    QTRY_COMPARE(device.count(), 4);
+    job.join();
     QCOMPARE(usb.device(), QStringLiteral("1-5:1.0"));
     QVERIFY(usb.holdsNode());
     // The first listing's probe, then the job's open; the refresh neither reopened nor closed it.
