@@ -617,4 +617,15 @@
         <translation>%1：%2 条路径，%3 × %4 毫米</translation>
     </message>
 </context>
+<context>
+    <name>RunLog</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written (%2)</source>
+        <translation>无法写入 %1（%2）</translation>
+    </message>
+</context>
 </TS>
