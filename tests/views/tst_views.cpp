@@ -56,6 +56,8 @@ private slots:
     void routeSampleAndKnife_data();
     void routeSampleAndKnife();
     void windowPreviewTransportAndDrop();
+    void switchesOffDrawAsBefore();
+    void cutOrderAndPlacesPixels();
 
 private:
     void wheel(QPoint pos, int delta)
@@ -397,6 +399,56 @@ void TestViews::windowPreviewTransportAndDrop()
         QCOMPARE(field->text(), text.isEmpty() ? QStringLiteral("/old/kept.plt") : text);
     }
     QCOMPARE(shown().size(), 4); // the dropped file shown
+}
+
+// LineView as it was drawn before the switches: one drawLine per segment.
+class PlainView : public LineView
+{
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        paintBed(painter);
+        drawPlotPathsSegmentBySegment(painter, paths, scale);
+    }
+};
+
+void TestViews::switchesOffDrawAsBefore()
+{
+    PlainView plain;
+    plain.resize(view->size());
+    plain.paths = view->paths = randomPaths(7);
+    const QImage before = plain.grab().toImage();
+    QCOMPARE(view->grab().toImage(), before);
+    view->cutOrder = true;
+    view->placeOffsets = {{3000, 2000}};
+    QVERIFY(view->grab().toImage() != before);
+    view->cutOrder = false;
+    view->placeOffsets.clear();
+    QCOMPARE(view->grab().toImage(), before);
+}
+
+// Far from the bed picture, three paths setting out to the right from pixel
+// (10, y): the first on row 150, the last on row 200.
+void TestViews::cutOrderAndPlacesPixels()
+{
+    view->offsetX = -59000, view->offsetY = -5000;
+    PlotPath path;
+    for (const double y : {-20050, -22550, -25050}) {
+        path.segments = {QLineF(60000, y, 90000, y)};
+        view->paths << path;
+    }
+    const auto white = [&](int x, int y) { return pixel(x, y) == qRgb(255, 255, 255); };
+    QCOMPARE(pixel(150, 150), qRgb(0, 0, 0));
+    // Each start has a dot and an arrowhead 14 pixels on, its arms 6 back and 3 aside.
+    QVERIFY(white(8, 150) && white(20, 148) && white(150, 100));
+    view->cutOrder = true;
+    QCOMPARE(pixel(150, 150), cutOrderColour(0, 3).rgb());
+    QCOMPARE(cutOrderColour(0, 3), QColor(Qt::blue));
+    QCOMPARE(pixel(150, 200), cutOrderColour(2, 3).rgb());
+    QCOMPARE(cutOrderColour(2, 3), QColor(Qt::red));
+    QVERIFY(!white(8, 150) && !white(20, 148));
+    view->placeOffsets = {{0, 5000}}; // 50 pixels up
+    QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
 }
 
 QTEST_MAIN(TestViews)
