@@ -10,6 +10,8 @@
 #include "mylineedit.h"
 #include "preview.h"
 #include "segmentbysegment.h"
+#include "sheet.h"
+#include "workmodes.h"
 
 #include <QMimeData>
 #include <QtTest>
@@ -58,6 +60,7 @@ private slots:
     void windowPreviewTransportAndDrop();
     void switchesOffDrawAsBefore();
     void cutOrderAndPlacesPixels();
+    void windowSwitchesFollowTheJob();
 
 private:
     void wheel(QPoint pos, int delta)
@@ -449,6 +452,45 @@ void TestViews::cutOrderAndPlacesPixels()
     QVERIFY(!white(8, 150) && !white(20, 148));
     view->placeOffsets = {{0, 5000}}; // 50 pixels up
     QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
+}
+
+// The order the mode's sheets are cut in over the chosen link, and the
+// places of the matrix job (as tst_jobs has its moves for this design).
+void TestViews::windowSwitchesFollowTheJob()
+{
+    MainWidget w;
+    auto *lines = w.findChild<LineView *>("lineView");
+    auto *places = w.findChild<QCheckBox *>("matrixPlaces");
+    const auto set = [&](const char *name, const QVariant &value) {
+        QWidget *c = w.findChild<QWidget *>(name);
+        QVERIFY(c->metaObject()->userProperty().write(c, value));
+    };
+    set("filePath", plot);
+    const PlotPathList plain = lines->paths;
+    set("cutOrder", true);
+    for (const bool rotate : {false, true}) {
+        set("rotate", rotate);
+        for (const char *link : {"RJ45", "USB"}) { // mode 01 orders only over USB
+            set("devType", link);
+            SheetOptions options = sheetOptionsFor(0, *link == 'U' ? SheetLink::Usb : SheetLink::Network);
+            options.rotate = rotate;
+            const PreparedSheet sheet = prepareSheetFile(plot, options);
+            QCOMPARE(lines->paths, sheet.crease + sheet.cut);
+        }
+    }
+    QVERIFY(lines->paths != plain && lines->cutOrder);
+
+    set("matFour", true);
+    set("matSpH", 5.0);
+    set("matSpV", 2.5);
+    set("matrixPlaces", true);
+    QVERIFY(lines->placeOffsets.isEmpty() && !places->isEnabled()); // 01 is no matrix mode
+    QTest::mouseClick(w.findChild<QWidget *>("nextMode"), Qt::LeftButton);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{0, 4100}, {3200, 4100}, {3200, 0}})); // turned: 3000 x 4000
+    set("rotate", false);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{0, 3100}, {4200, 3100}, {4200, 0}}));
+    set("matTwo", true);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{4200, 0}}));
 }
 
 QTEST_MAIN(TestViews)
