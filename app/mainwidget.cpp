@@ -5,6 +5,8 @@
 #include "cuttersession.h"
 #include "devicelist.h"
 #include "jobrunner.h"
+#include "lineview.h"
+#include "matrixplaces.h"
 #include "mylineedit.h"
 #include "preview.h"
 #include "release.h"
@@ -240,6 +242,7 @@ void MainWidget::connectPreview()
     connect(ui->closeOffsetChx, &QCheckBox::stateChanged, this, refresh);
     connect(ui->closeOffset, qOverload<double>(&QDoubleSpinBox::valueChanged), this, refresh);
     connect(ui->rotate, &QCheckBox::stateChanged, this, refresh);
+    connectPreviewSwitches();
     on_lineView_configChanged(); // preview the remembered plot file
     // A chosen or dropped file is described once the path stops changing.
     describeTimer = new QTimer(this);
@@ -249,6 +252,22 @@ void MainWidget::connectPreview()
     connect(ui->filePath, &QLineEdit::textChanged, describeTimer, qOverload<>(&QTimer::start));
     if (!ui->filePath->text().isEmpty())
         describeTimer->start(); // the remembered file, once the window is up
+}
+
+// The switches, and what they show: the order the job's link cuts in, the
+// matrix places and their gaps.
+void MainWidget::connectPreviewSwitches()
+{
+    const auto refresh = [this] { on_lineView_configChanged(); };
+    for (QCheckBox *box : {ui->cutOrder, ui->matrixPlaces})
+        connect(box, &QCheckBox::toggled, this, refresh);
+    for (QRadioButton *choice : {ui->matOne, ui->matTwo, ui->matFour})
+        connect(choice, &QRadioButton::toggled, this, [=](bool on) { if (on) refresh(); });
+    for (QDoubleSpinBox *gap : {ui->matSpH, ui->matSpV})
+        connect(gap, qOverload<double>(&QDoubleSpinBox::valueChanged), this, refresh);
+    connect(ui->devType, &QComboBox::currentTextChanged, this, refresh);
+    for (QPushButton *step : {ui->prevMode, ui->nextMode}) // after the mode has changed
+        connect(step, &QPushButton::clicked, this, refresh);
 }
 
 void MainWidget::connectMatrix()
@@ -418,6 +437,14 @@ void MainWidget::on_setFilePath_clicked()
         ui->filePath->setText(path); // textChanged refreshes the preview
 }
 
+// Whether the mode's sheets, over the link devType chooses, are cut inner shapes first.
+static bool ordersInnerFirst(int mode, const QString &devType)
+{
+    const WorkMode *row = workMode(mode);
+    const bool network = row && jobLinkFor(*row, devType) == JobLink::Network;
+    return row && sheetOptionsFor(*row, network ? SheetLink::Network : SheetLink::Usb).orderInnerFirst;
+}
+
 void MainWidget::on_lineView_configChanged()
 {
     RouteOptions route;
@@ -425,11 +452,27 @@ void MainWidget::on_lineView_configChanged()
     route.knifeOffsetMm = ui->knifeOffset->value();
     route.closeOffsetOn = ui->closeOffsetChx->isChecked();
     route.closeOffsetMm = ui->closeOffset->value();
+    // Only the cut order needs the job's order; the plain preview keeps the file's.
+    const bool innerFirst = ui->cutOrder->isChecked() && ordersInnerFirst(workIndex, ui->devType->currentText());
     ui->lineView->paths = previewSource.paths(*pltSolve, ui->filePath->text(), ui->rotate->isChecked(),
-                                              route, unitsPerMm);
+                                              route, unitsPerMm, innerFirst);
+    showPreviewSwitches();
     // The illustrations follow the offset fields also while no plot file is chosen.
     showRouteOptions(*ui->cutview, *ui->knifeview, route);
     repaint();
+}
+
+// Matrix places only in the matrix modes, and only for a design with an MD size.
+void MainWidget::showPreviewSwitches()
+{
+    const WorkMode *mode = workMode(workIndex);
+    const bool matrix = mode && mode->procedure == Procedure::Matrix;
+    ui->matrixPlaces->setEnabled(matrix);
+    ui->lineView->cutOrder = ui->cutOrder->isChecked();
+    const QSize design = previewSource.designSize();
+    ui->lineView->placeOffsets = matrix && ui->matrixPlaces->isChecked() && !design.isEmpty()
+        ? matrixPlaces(jobSettings().matrix, design, ui->matSpH->value(), ui->matSpV->value()).mid(1)
+        : QVector<QPointF>();
 }
 
 void MainWidget::on_matrix_configChanged()

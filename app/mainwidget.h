@@ -117,6 +117,8 @@ private:
     void acceptPlotFileDrops();
     bool takePlotFileDrop(QEvent *event);
     void connectPreview();
+    void connectPreviewSwitches();
+    void showPreviewSwitches();
     void connectMatrix();
     void setUpUsbLink();
     void setUpCamSocket();

@@ -23,7 +23,7 @@ struct SettingKey
 };
 
 // Every key, in the order both operations handle them.
-std::array<SettingKey, 20> settingKeys(Ui::MainWidget *ui)
+std::array<SettingKey, 22> settingKeys(Ui::MainWidget *ui)
 {
     return {{
         {"WCAM/ssid", ui->ssid},
@@ -46,6 +46,8 @@ std::array<SettingKey, 20> settingKeys(Ui::MainWidget *ui)
         {"KLOM/offsetArg", ui->offsetArg},
         {"KLOM/ejectDist", ui->ejectDist},
         {"KLOM/smartScan", ui->smartScan},
+        {"UI/cutOrder", ui->cutOrder},
+        {"UI/matrixPlaces", ui->matrixPlaces},
     }};
 }
 

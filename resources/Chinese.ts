@@ -616,5 +616,32 @@
         <source>The cutter is busy; try again when it has finished</source>
         <translation>切割机正忙，请在完成后重试</translation>
     </message>
+    <message>
+        <source>Cut order</source>
+        <translation>切割顺序</translation>
+    </message>
+    <message>
+        <source>Paths coloured from blue (cut first) to red (cut last), each with a dot where it starts and an arrow the way it goes</source>
+        <translation>按切割先后着色：蓝色最先切，红色最后切；每条路径的起点画一个圆点，箭头指出走向</translation>
+    </message>
+    <message>
+        <source>Matrix places</source>
+        <translation>矩阵位置</translation>
+    </message>
+    <message>
+        <source>The design at each place of the matrix, with the gaps set</source>
+        <translation>在矩阵的每个位置画出图样，间距按所设</translation>
+    </message>
+</context>
+<context>
+    <name>RunLog</name>
+    <message>
+        <source>the folder %1 cannot be made</source>
+        <translation>无法创建文件夹 %1</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written (%2)</source>
+        <translation>无法写入 %1（%2）</translation>
+    </message>
 </context>
 </TS>

@@ -41,18 +41,19 @@ Qt::GlobalColor penColour(int pen)
     }
 }
 
-// An empty run with the pen the path is drawn with.
-PenRun strokeOf(const PlotPath &path)
-{
-    return PenRun{penColour(path.pen), path.lineType != 0, {}};
-}
+constexpr int kCutOrderSteps = 256;
+// Start marks, screen pixels.
+constexpr double kDotWidth = 5;
+constexpr double kArrowTipAt = 14; // from the start, or the first segment's end when nearer
+constexpr double kArrowLength = 6;
+constexpr double kArrowWidth = 1.5;
 
 bool sameStroke(const PenRun &a, const PenRun &b)
 {
     return a.colour == b.colour && a.dashed == b.dashed;
 }
 
-QPen runPen(Qt::GlobalColor colour, bool dashed, double scale)
+QPen runPen(const QColor &colour, bool dashed, double scale)
 {
     return QPen(QBrush(colour), 1 / scale, dashed ? Qt::DashLine : Qt::SolidLine, Qt::SquareCap,
                 Qt::BevelJoin);
@@ -80,6 +81,37 @@ bool outside(const QLine &line, const QRectF &box)
         || qMax(line.y1(), line.y2()) < box.top() || qMin(line.y1(), line.y2()) > box.bottom();
 }
 
+// strokeOf(i) is an empty run with the pen path i is drawn with.
+template <typename StrokeOf>
+QVector<PenRun> runsOf(const PlotPathList &paths, StrokeOf strokeOf)
+{
+    // Two passes, so a large file's runs are allocated once at their final
+    // size and then filled in place. Neighbouring runs differ in colour or
+    // style, so a path whose pen differs from the current run's begins the
+    // next one.
+    QVector<PenRun> runs;
+    QVector<int> lengths;
+    for (int i = 0; i < paths.size(); ++i) {
+        const PenRun stroke = strokeOf(i);
+        if (runs.isEmpty() || !sameStroke(runs.last(), stroke)) {
+            runs.append(stroke);
+            lengths.append(0);
+        }
+        lengths.last() += paths.at(i).segments.size();
+    }
+    for (int i = 0; i < runs.size(); ++i)
+        runs[i].lines.resize(lengths.at(i));
+    int run = 0;
+    QLine *next = runs.isEmpty() ? nullptr : runs[0].lines.data();
+    for (int i = 0; i < paths.size(); ++i) {
+        if (!sameStroke(runs.at(run), strokeOf(i)))
+            next = runs[++run].lines.data();
+        for (const QLineF &s : paths.at(i).segments)
+            *next++ = pixelLine(s);
+    }
+    return runs;
+}
+
 } // namespace
 
 QPen plotPathPen(const PlotPath &path, double scale)
@@ -89,31 +121,67 @@ QPen plotPathPen(const PlotPath &path, double scale)
 
 QVector<PenRun> penRuns(const PlotPathList &paths)
 {
-    // Two passes, so a large file's runs are allocated once at their final
-    // size and then filled in place. Neighbouring runs differ in colour or
-    // style, so a path whose pen differs from the current run's begins the
-    // next one.
-    QVector<PenRun> runs;
-    QVector<int> lengths;
-    for (const PlotPath &path : paths) {
-        const PenRun stroke = strokeOf(path);
-        if (runs.isEmpty() || !sameStroke(runs.last(), stroke)) {
-            runs.append(stroke);
-            lengths.append(0);
+    return runsOf(paths, [&](int i) {
+        return PenRun{penColour(paths.at(i).pen), paths.at(i).lineType != 0, {}};
+    });
+}
+
+QColor cutOrderColour(int index, int count)
+{
+    const int steps = qMin(count, kCutOrderSteps);
+    const int step = count > 0 ? int(qint64(index) * steps / count) : 0;
+    const double t = steps > 1 ? double(step) / (steps - 1) : 0.0;
+    return QColor::fromHsvF(std::fmod(2.0 / 3 + t / 3, 1.0), 1, 1).toRgb();
+}
+
+QVector<PenRun> cutOrderRuns(const PlotPathList &paths)
+{
+    return runsOf(paths, [&](int i) {
+        return PenRun{cutOrderColour(i, paths.size()), paths.at(i).lineType != 0, {}};
+    });
+}
+
+QVector<PathStart> pathStarts(const PlotPathList &paths)
+{
+    QVector<PathStart> starts;
+    starts.reserve(paths.size());
+    for (int i = 0; i < paths.size(); ++i) {
+        if (paths.at(i).segments.isEmpty())
+            continue;
+        const QLineF first(pixelLine(paths.at(i).segments.first()));
+        const double length = first.length();
+        const QPointF direction = length > 0 ? (first.p2() - first.p1()) / length : QPointF(1, 0);
+        starts.append({first.p1(), direction, length, cutOrderColour(i, paths.size())});
+    }
+    return starts;
+}
+
+void drawPathStarts(QPainter &painter, const QVector<PathStart> &starts, double scale)
+{
+    // One pen change per colour: the ramp's steps keep neighbouring starts alike.
+    const double reach = kArrowTipAt / scale;
+    const QRectF box = reachableBox(painter).adjusted(-reach, -reach, reach, reach);
+    QVector<QPointF> dots;
+    QVector<QLineF> arrows;
+    for (int i = 0; i < starts.size();) {
+        const QColor colour = starts.at(i).colour;
+        dots.clear();
+        arrows.clear();
+        for (; i < starts.size() && starts.at(i).colour == colour; ++i) {
+            const PathStart &s = starts.at(i);
+            if (!box.contains(s.at))
+                continue;
+            dots.append(s.at);
+            const QPointF tip = s.at + s.direction * qMin(s.length, reach);
+            const QPointF back = s.direction * (kArrowLength / scale);
+            const QPointF side(-back.y() / 2, back.x() / 2);
+            arrows << QLineF(tip, tip - back + side) << QLineF(tip, tip - back - side);
         }
-        lengths.last() += path.segments.size();
+        painter.setPen(QPen(colour, kDotWidth / scale, Qt::SolidLine, Qt::RoundCap));
+        painter.drawPoints(dots);
+        painter.setPen(QPen(colour, kArrowWidth / scale, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLines(arrows);
     }
-    for (int i = 0; i < runs.size(); ++i)
-        runs[i].lines.resize(lengths.at(i));
-    int run = 0;
-    QLine *next = runs.isEmpty() ? nullptr : runs[0].lines.data();
-    for (const PlotPath &path : paths) {
-        if (!sameStroke(runs.at(run), strokeOf(path)))
-            next = runs[++run].lines.data();
-        for (const QLineF &s : path.segments)
-            *next++ = pixelLine(s);
-    }
-    return runs;
 }
 
 void drawPenRuns(QPainter &painter, const QVector<PenRun> &runs, double scale)
@@ -157,6 +225,12 @@ void LineView::paintBed(QPainter &painter)
     painter.drawPixmap(bedRect, bed, QRectF(bed.rect()));
 }
 
+void LineView::paintDesign(QPainter &painter)
+{
+    drawPenRuns(painter, runs, scale);
+    drawPathStarts(painter, starts, scale);
+}
+
 void LineView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -165,11 +239,20 @@ void LineView::paintEvent(QPaintEvent *)
     // drawnPaths holds a reference to the list the runs came from, so any
     // change made through `paths` since (a new list, or an edit, which
     // detaches) shows as a different array.
-    if (drawnPaths.constBegin() != paths.constBegin() || drawnPaths.size() != paths.size()) {
+    if (drawnPaths.constBegin() != paths.constBegin() || drawnPaths.size() != paths.size()
+        || drawnCutOrder != cutOrder) {
         drawnPaths = paths;
-        runs = penRuns(paths);
+        drawnCutOrder = cutOrder;
+        runs = cutOrder ? cutOrderRuns(paths) : penRuns(paths);
+        starts = cutOrder ? pathStarts(paths) : QVector<PathStart>();
     }
-    drawPenRuns(painter, runs, scale);
+    paintDesign(painter);
+    for (const QPointF &offset : qAsConst(placeOffsets)) {
+        painter.save();
+        painter.translate(offset.x(), -offset.y());
+        paintDesign(painter);
+        painter.restore();
+    }
 }
 
 void LineView::wheelEvent(QWheelEvent *event)

@@ -2,6 +2,7 @@
 #include "cutview.h"
 #include "knifeview.h"
 #include "mdsize.h"
+#include "sheet.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -12,13 +13,21 @@ struct Sections
 {
     PlotPathList crease;
     PlotPathList cut;
+    QSize design;
 };
 
-Sections parseSections(const PltSolve &solve, const QString &text, bool rotate)
+// In prepareSheet's steps: parsed, ordered, turned.
+Sections parseSections(const PltSolve &solve, const QString &text, bool rotate, bool innerFirst)
 {
     const QStringList sections = solve.splitSections(text);
-    Sections parsed{solve.parsePaths(sections.at(1)), solve.parsePaths(sections.at(2))};
+    Sections parsed{solve.parsePaths(sections.at(1)), solve.parsePaths(sections.at(2)),
+                    parseMdSize(leadingMdRun(text))};
+    if (innerFirst) {
+        parsed.crease = solve.orderInnerFirst(parsed.crease);
+        parsed.cut = solve.orderInnerFirst(parsed.cut);
+    }
     if (rotate) {
+        parsed.design.transpose();
         const double height = parseMdSize(sections.at(0)).height();
         parsed.crease = solve.flipY(solve.transposeXY(parsed.crease), height);
         parsed.cut = solve.flipY(solve.transposeXY(parsed.cut), height);
@@ -56,7 +65,7 @@ PlotPathList creaseThenCompensatedCut(const PltSolve &solve, const Sections &sec
 } // namespace
 
 PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath, bool rotate,
-                                  const RouteOptions &route, int unitsPerMm)
+                                  const RouteOptions &route, int unitsPerMm, bool innerFirst)
 {
     if (!QFile::exists(filePath)) {
         *this = PreviewSource();
@@ -64,15 +73,17 @@ PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath
     }
     // Comparing the bytes spares decoding an unchanged file of megabytes.
     const QByteArray read = fileBytes(filePath);
-    if (!valid || read != bytes || rotate != rotated) {
-        const Sections sections = parseSections(solve, plotText(read), rotate);
+    if (!valid || read != bytes || rotate != rotated || innerFirst != ordered) {
+        const Sections sections = parseSections(solve, plotText(read), rotate, innerFirst);
         valid = true;
         bytes = read;
         rotated = rotate;
+        ordered = innerFirst;
         crease = sections.crease;
         cut = sections.cut;
+        design = sections.design;
     }
-    return creaseThenCompensatedCut(solve, Sections{crease, cut}, route, unitsPerMm);
+    return creaseThenCompensatedCut(solve, Sections{crease, cut, design}, route, unitsPerMm);
 }
 
 void showRouteOptions(CutView &cutView, KnifeView &knifeView, const RouteOptions &route)

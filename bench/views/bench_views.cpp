@@ -4,6 +4,9 @@
 //  - BM_Repaint: one repaint() of a LineView the size of the main window's,
 //    at the starting zoom and zoomed in eight wheel steps; batched (the
 //    program's paintEvent) and one drawLine per segment (the plain way).
+//  - BM_RepaintSwitches: the same repaint with the preview's switches on
+//    (arg 1: 1 cut order, 2 the three further places of a four-place matrix
+//    with 15 mm gaps, 3 both).
 //  - BM_OptionRefresh: ticking or unticking the knife offset box of a shown
 //    main window, from the signal to the repainted window (the slot reads the
 //    file, compensates the cut paths and repaints synchronously).
@@ -11,6 +14,7 @@
 #include "../../tests/views/segmentbysegment.h"
 #include "lineview.h"
 #include "mainwidget.h"
+#include "matrixplaces.h"
 #include "preview.h"
 
 #include <QApplication>
@@ -36,6 +40,7 @@ struct Fixture
     QString plotPath;
     std::unique_ptr<MainWidget> window;
     PlotPathList paths;
+    QSize design; // MD size
     QSize viewSize;
 };
 
@@ -76,7 +81,9 @@ void setUp()
     RouteOptions route;
     route.knifeOffsetOn = true;
     route.closeOffsetOn = true;
-    fixture->paths = PreviewSource().paths(PltSolve(), fixture->plotPath, false, route, 40);
+    PreviewSource source;
+    fixture->paths = source.paths(PltSolve(), fixture->plotPath, false, route, 40);
+    fixture->design = source.designSize();
 }
 
 void zoomIn(LineView &view, int steps)
@@ -105,6 +112,21 @@ void BM_Repaint(benchmark::State &state)
     state.counters["height"] = view.height();
 }
 
+void BM_RepaintSwitches(benchmark::State &state)
+{
+    LineView view;
+    view.resize(fixture->viewSize);
+    view.paths = fixture->paths;
+    view.cutOrder = state.range(1) & 1;
+    if (state.range(1) & 2)
+        view.placeOffsets = matrixPlaces(MatrixLayout::Four, fixture->design, 15, 15).mid(1);
+    view.show();
+    QCoreApplication::processEvents();
+    zoomIn(view, int(state.range(0)));
+    for (auto _ : state)
+        view.repaint();
+}
+
 void BM_OptionRefresh(benchmark::State &state)
 {
     MainWidget &window = *fixture->window;
@@ -123,7 +145,9 @@ void BM_OptionRefresh(benchmark::State &state)
 
 // Where the refresh time goes: the pipeline alone (arg 0: a fresh source that
 // reads and parses every time, the plain way; arg 1: the window's kept
-// source, knife offset toggled), and the window's repaint alone.
+// source, knife offset toggled; arg 2: a fresh source ordering the paths
+// inner shapes first, as the first tick of Cut order does), and the window's
+// repaint alone.
 void BM_PreviewPipeline(benchmark::State &state)
 {
     RouteOptions route;
@@ -134,6 +158,8 @@ void BM_PreviewPipeline(benchmark::State &state)
         route.knifeOffsetOn = !route.knifeOffsetOn;
         if (state.range(0) == 0)
             benchmark::DoNotOptimize(PreviewSource().paths(solve, fixture->plotPath, false, route, 40));
+        else if (state.range(0) == 2)
+            benchmark::DoNotOptimize(PreviewSource().paths(solve, fixture->plotPath, false, route, 40, true));
         else
             benchmark::DoNotOptimize(kept.paths(solve, fixture->plotPath, false, route, 40));
     }
@@ -149,8 +175,9 @@ void BM_WindowRepaint(benchmark::State &state)
 
 BENCHMARK_TEMPLATE(BM_Repaint, LineView)->Arg(0)->Arg(8)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Repaint, SegmentBySegmentView)->Arg(0)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintSwitches)->ArgsProduct({{0, 8}, {1, 2, 3}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OptionRefresh)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PreviewPipeline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewPipeline)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WindowRepaint)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

@@ -108,7 +108,7 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
 
     // Saved beside the program, from what was loaded there.
     const QSettings saved(config, QSettings::IniFormat);
-    QCOMPARE(saved.allKeys().size(), 21); // the form's 20 and UI/language
+    QCOMPARE(saved.allKeys().size(), 23); // the form's 22 and UI/language
     QCOMPARE(saved.value(QStringLiteral("UI/language")).toString(), QStringLiteral("auto")); // --lang is not kept
     QCOMPARE(saved.value(QStringLiteral("KLOM/WorkIndex")).toInt(), 9);
     QCOMPARE(saved.value(QStringLiteral("KLOM/deviceIP")).toString(), QStringLiteral("10.1.2.3"));

@@ -164,6 +164,8 @@ void TestMainWidget::storedFields()
         {"offsetArg", {0, -42, 0}},
         {"ejectDist", {800, 1234, 0}},
         {"smartScan", {false, true, false}},
+        {"cutOrder", {false, true, false}},
+        {"matrixPlaces", {false, true, false}},
     };
     {
         MainWidget w; // no file: the form as it is, and nothing written
@@ -292,7 +294,7 @@ void TestMainWidget::demoConfigHoldsEveryKey()
         w.saveSettings();
     }
     const QStringList stored = QSettings(config, QSettings::IniFormat).allKeys();
-    QCOMPARE(stored.size(), 21); // the 20 form fields and the language
+    QCOMPARE(stored.size(), 23); // the 22 form fields and the language
     QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run"));
     QVERIFY(script.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(script.readAll());

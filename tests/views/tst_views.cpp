@@ -10,6 +10,8 @@
 #include "mylineedit.h"
 #include "preview.h"
 #include "segmentbysegment.h"
+#include "sheet.h"
+#include "workmodes.h"
 
 #include <QMimeData>
 #include <QtTest>
@@ -56,6 +58,9 @@ private slots:
     void routeSampleAndKnife_data();
     void routeSampleAndKnife();
     void windowPreviewTransportAndDrop();
+    void switchesOffDrawAsBefore();
+    void cutOrderAndPlacesPixels();
+    void windowSwitchesFollowTheJob();
 
 private:
     void wheel(QPoint pos, int delta)
@@ -397,6 +402,95 @@ void TestViews::windowPreviewTransportAndDrop()
         QCOMPARE(field->text(), text.isEmpty() ? QStringLiteral("/old/kept.plt") : text);
     }
     QCOMPARE(shown().size(), 4); // the dropped file shown
+}
+
+// LineView as it was drawn before the switches: one drawLine per segment.
+class PlainView : public LineView
+{
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        paintBed(painter);
+        drawPlotPathsSegmentBySegment(painter, paths, scale);
+    }
+};
+
+void TestViews::switchesOffDrawAsBefore()
+{
+    PlainView plain;
+    plain.resize(view->size());
+    plain.paths = view->paths = randomPaths(7);
+    const QImage before = plain.grab().toImage();
+    QCOMPARE(view->grab().toImage(), before);
+    view->cutOrder = true;
+    view->placeOffsets = {{3000, 2000}};
+    QVERIFY(view->grab().toImage() != before);
+    view->cutOrder = false;
+    view->placeOffsets.clear();
+    QCOMPARE(view->grab().toImage(), before);
+}
+
+// Far from the bed picture, three paths setting out to the right from pixel
+// (10, y): the first on row 150, the last on row 200.
+void TestViews::cutOrderAndPlacesPixels()
+{
+    view->offsetX = -59000, view->offsetY = -5000;
+    PlotPath path;
+    for (const double y : {-20050, -22550, -25050}) {
+        path.segments = {QLineF(60000, y, 90000, y)};
+        view->paths << path;
+    }
+    const auto white = [&](int x, int y) { return pixel(x, y) == qRgb(255, 255, 255); };
+    QCOMPARE(pixel(150, 150), qRgb(0, 0, 0));
+    // Each start has a dot and an arrowhead 14 pixels on, its arms 6 back and 3 aside.
+    QVERIFY(white(8, 150) && white(20, 148) && white(150, 100));
+    view->cutOrder = true;
+    QCOMPARE(pixel(150, 150), cutOrderColour(0, 3).rgb());
+    QCOMPARE(cutOrderColour(0, 3), QColor(Qt::blue));
+    QCOMPARE(pixel(150, 200), cutOrderColour(2, 3).rgb());
+    QCOMPARE(cutOrderColour(2, 3), QColor(Qt::red));
+    QVERIFY(!white(8, 150) && !white(20, 148));
+    view->placeOffsets = {{0, 5000}}; // 50 pixels up
+    QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
+}
+
+// The order the mode's sheets are cut in over the chosen link, and the
+// places of the matrix job (as tst_jobs has its moves for this design).
+void TestViews::windowSwitchesFollowTheJob()
+{
+    MainWidget w;
+    auto *lines = w.findChild<LineView *>("lineView");
+    auto *places = w.findChild<QCheckBox *>("matrixPlaces");
+    const auto set = [&](const char *name, const QVariant &value) {
+        QWidget *c = w.findChild<QWidget *>(name);
+        QVERIFY(c->metaObject()->userProperty().write(c, value));
+    };
+    set("filePath", plot);
+    const PlotPathList plain = lines->paths;
+    set("cutOrder", true);
+    for (const bool rotate : {false, true}) {
+        set("rotate", rotate);
+        for (const char *link : {"RJ45", "USB"}) { // mode 01 orders only over USB
+            set("devType", link);
+            SheetOptions options = sheetOptionsFor(0, *link == 'U' ? SheetLink::Usb : SheetLink::Network);
+            options.rotate = rotate;
+            const PreparedSheet sheet = prepareSheetFile(plot, options);
+            QCOMPARE(lines->paths, sheet.crease + sheet.cut);
+        }
+    }
+    QVERIFY(lines->paths != plain && lines->cutOrder);
+
+    set("matFour", true);
+    set("matSpH", 5.0);
+    set("matSpV", 2.5);
+    set("matrixPlaces", true);
+    QVERIFY(lines->placeOffsets.isEmpty() && !places->isEnabled()); // 01 is no matrix mode
+    QTest::mouseClick(w.findChild<QWidget *>("nextMode"), Qt::LeftButton);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{0, 4100}, {3200, 4100}, {3200, 0}})); // turned: 3000 x 4000
+    set("rotate", false);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{0, 3100}, {4200, 3100}, {4200, 0}}));
+    set("matTwo", true);
+    QCOMPARE(lines->placeOffsets, QVector<QPointF>({{4200, 0}}));
 }
 
 QTEST_MAIN(TestViews)
