@@ -61,7 +61,7 @@ private:
     bool registerAndCut();
     bool cutQr();
     bool cutRegistered(const QString &jobText);
-    bool ejectUncut(const QString &why, bool pause);
+    bool ejectUncut(const QString &why, RunRecord::Outcome outcome, bool pause);
     bool smartSearch(const QString &query, const QString &negative, const QString &what);
     bool selectQrFile();
     bool release();
@@ -96,6 +96,7 @@ private:
     int m_done = 0;         // sheets out of the cutter, counted
     int m_uncut = 0;        // of those, moved out uncut (no mark, no plot file for the code)
     bool m_sheetUncut = false;
+    RunRecord::Outcome m_uncutOutcome = RunRecord::Outcome::UncutNoMark;
 };
 
 void CutterJobs::runAutoFeed(const WorkMode &mode)
@@ -110,6 +111,7 @@ void CutterJobs::runAutoFeed(const WorkMode &mode)
         done = run.sheetsDone();
         uncut = run.sheetsUncut();
     }
+    closeSheet(brokenOff(JobLink::Usb)); // a sheet the run left behind
     reportEnd(uncut ? tr("Finished: %1 sheets cut, %2 moved out uncut").arg(done - uncut).arg(uncut)
                     : tr("Finished: %1 sheets cut").arg(done),
               clock.elapsed(), true);
@@ -263,6 +265,7 @@ bool CutterJobs::AutoFeed::preFeed()
 
 bool CutterJobs::AutoFeed::sheetIn()
 {
+    m_jobs.openSheet(m_mode, JobLink::Usb, m_row.content == Content::Qr ? m_qrFile : m_host.jobSettings().plotFile);
     return command(P::kBeginSheet, P::kOk) && m_usb.pause(m_jobs.autoFeedPauses.afterSheetIn);
 }
 
@@ -295,7 +298,8 @@ bool CutterJobs::AutoFeed::cutQr()
         ? PreparedSheet()
         : prepareSheetFile(m_qrFile, m_jobs.sheetOptions(m_mode, JobLink::Usb, m_host.jobSettings()));
     if (!sheet.ok)
-        return ejectUncut(tr("no plot file for this sheet, moving it out uncut..."), false);
+        return ejectUncut(tr("no plot file for this sheet, moving it out uncut..."), RunRecord::Outcome::UncutNoQrFile,
+                          false);
     m_host.showJobPaths(PltSolve().parsePaths(sheet.jobText));
     // The mark search goes on from where the QR search left the carriage.
     return smartSearch(P::kMarkSearch, P::kNoMark, tr("searching for the mark..."))
@@ -316,16 +320,19 @@ bool CutterJobs::AutoFeed::cutRegistered(const QString &jobText)
     const std::optional<QString> reply = ask(first);
     if (!reply)
         return false;
+    m_jobs.m_sheet.markFound = *reply == P::kMdOk;
     if (*reply != P::kMdOk)
-        return ejectUncut(tr("mark not found, moving the sheet out uncut..."), m_row.pauseBeforeUncut);
+        return ejectUncut(tr("mark not found, moving the sheet out uncut..."), RunRecord::Outcome::UncutNoMark,
+                          m_row.pauseBeforeUncut);
     status(tr("cutting..."));
     return send(jobText.mid(split)) && idle();
 }
 
-bool CutterJobs::AutoFeed::ejectUncut(const QString &why, bool pause)
+bool CutterJobs::AutoFeed::ejectUncut(const QString &why, RunRecord::Outcome outcome, bool pause)
 {
     status(why);
     m_sheetUncut = true;
+    m_uncutOutcome = outcome;
     if (pause && !m_usb.pause(m_jobs.autoFeedPauses.beforeUncutEject))
         return false;
     return send(P::kEndOfPage) && idle();
@@ -359,11 +366,13 @@ bool CutterJobs::AutoFeed::selectQrFile()
     const std::optional<QString> reply = ask(P::kQrRead);
     if (!reply)
         return false;
-    if (*reply == P::kNoQr)
-        return true;
-    m_qrFile = qrPlotFile(m_folder, *reply);
-    if (m_qrFile.isEmpty())
-        qWarning() << "QR text does not name a plot file in" << m_folder << "- ignored:" << *reply;
+    m_jobs.m_sheet.qrText = *reply;
+    if (*reply != P::kNoQr) {
+        m_qrFile = qrPlotFile(m_folder, *reply);
+        if (m_qrFile.isEmpty())
+            qWarning() << "QR text does not name a plot file in" << m_folder << "- ignored:" << *reply;
+    }
+    m_jobs.m_sheet.plotFile = m_qrFile;
     return true;
 }
 
@@ -397,6 +406,7 @@ void CutterJobs::AutoFeed::sheetDone()
     m_sheetsMs += now - m_sheetStartMs;
     m_sheetStartMs = now;
     m_uncut += m_sheetUncut ? 1 : 0;
+    m_jobs.closeSheet(m_sheetUncut ? m_uncutOutcome : RunRecord::Outcome::Cut);
     m_sheetUncut = false;
     m_host.setSheetsLeft(feed().sheetsLeft - 1);
 }

@@ -8,6 +8,8 @@
 #include "sheet.h"
 #include "usboperate.h"
 
+#include <QDateTime>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -142,6 +144,13 @@ CutterJobs::CutterJobs(JobHost &host, JobControl &control, UsbOperate &usb, RJ45
 
 void CutterJobs::run(const WorkMode &mode, JobLink link)
 {
+    m_logError.clear();
+    runJob(mode, link);
+    m_logError.clear(); // said with the job's result, not with the next action's
+}
+
+void CutterJobs::runJob(const WorkMode &mode, JobLink link)
+{
     QElapsedTimer clock;
     clock.start();
     m_failed = m_endedSilent = false;
@@ -159,7 +168,59 @@ void CutterJobs::run(const WorkMode &mode, JobLink link)
 void CutterJobs::fail(const QString &why)
 {
     m_failed = true;
-    m_host.showResult(why, true);
+    say(why, true);
+}
+
+// The result line, with the run log's trouble when a line could not be written.
+void CutterJobs::say(const QString &text, bool failed)
+{
+    m_host.showResult(m_logError.isEmpty() ? text : tr("%1; the run log could not be written: %2").arg(text, m_logError),
+                      failed);
+}
+
+// --- Run log ---
+
+void CutterJobs::setRunLogFolder(const QString &folder)
+{
+    if (!m_runLog || folder != m_runLogFolder)
+        m_runLog = std::make_unique<RunLog>(folder);
+    m_runLogFolder = folder;
+}
+
+void CutterJobs::openSheet(const WorkMode &mode, JobLink link, const QString &plotFile)
+{
+    m_sheet = RunRecord();
+    m_sheet.start = QDateTime::currentDateTime();
+    m_sheet.mode = int(&mode - kWorkModes.data());
+    m_sheet.link = link == JobLink::Usb ? m_usb.device() : m_net.ip();
+    m_sheet.plotFile = plotFile;
+    m_sheetOpen = true;
+}
+
+void CutterJobs::openSheet(const Session &s, const QString &plotFile)
+{
+    openSheet(s.row, s.kind, plotFile);
+}
+
+// Appends the open sheet's line; the run goes on when it cannot be written.
+void CutterJobs::closeSheet(RunRecord::Outcome outcome)
+{
+    if (!m_sheetOpen)
+        return;
+    m_sheetOpen = false;
+    m_sheet.outcome = outcome;
+    m_sheet.end = QDateTime::currentDateTime();
+    if (m_runLog && !m_runLog->append(m_sheet) && m_logError.isEmpty()) {
+        m_logError = m_runLog->errorString();
+        qWarning().noquote() << "run log:" << m_logError;
+    }
+}
+
+// How a sheet ended that was broken off: the cutter silent or gone, or the session closing.
+RunRecord::Outcome CutterJobs::brokenOff(JobLink link)
+{
+    const bool gone = link == JobLink::Usb ? !m_usb.holdsNode() : !m_net.isUsable();
+    return m_cutterSilent || m_endedSilent || gone ? RunRecord::Outcome::CutterLost : RunRecord::Outcome::Stopped;
 }
 
 // After a job that did not fail: how it ended, and how long it took.
@@ -173,9 +234,9 @@ void CutterJobs::reportEnd(const QString &done, qint64 ms, bool usb)
     else if (usb && !m_usb.holdsNode()) // let go when it vanished
         fail(tr("Ended: the USB cutter is gone (%1)").arg(took));
     else if (!m_control.running())
-        m_host.showResult(tr("Stopped by the operator (%1)").arg(took), false);
+        say(tr("Stopped by the operator (%1)").arg(took), false);
     else
-        m_host.showResult(tr("%1 (%2)").arg(done, took), false);
+        say(tr("%1 (%2)").arg(done, took), false);
 }
 
 bool CutterJobs::usbReady()
@@ -311,9 +372,11 @@ bool CutterJobs::sendSheet(Session &s, const QString &jobText)
 {
     s.link.sendCmd(jobText);
     if (s.row.readsJobReply) {
-        s.link.readReply(); // not examined
+        const QString reply = s.link.readReply(); // the procedure goes on whatever it says
         if (s.link.abandoned())
             return false;
+        if (s.row.sendHeader) // the header asks the cutter to register the sheet by its mark
+            m_sheet.markFound = reply == P::kMdOk;
     }
     return s.link.waitFree() != WaitOutcome::Stopped;
 }
@@ -325,6 +388,7 @@ bool CutterJobs::selectQrFile(Session &s, const QString &folder, QString &qrFile
     const QString reply = s.link.readReply();
     if (s.link.abandoned())
         return false;
+    m_sheet.qrText = reply;
     if (reply == P::kNoQr)
         return s.row.qr == QrSelection::EverySheet; // keeps the previous file
     qrFile = qrPlotFile(folder, reply);
@@ -361,20 +425,27 @@ void CutterJobs::runOneSheet(Session &s)
     }
     if (!connectNetwork(s))
         return;
+    openSheet(s, plotFile);
     if (s.row.qr != QrSelection::None) {
         QString qrFile;
-        if (!selectQrFile(s, plotFolder(plotFile), qrFile))
+        if (!selectQrFile(s, plotFolder(plotFile), qrFile)) {
+            closeSheet(s.link.abandoned() ? brokenOff(s.kind) : RunRecord::Outcome::UncutNoQrFile);
             return;
+        }
         if (qrFile.isEmpty()) {
+            closeSheet(RunRecord::Outcome::UncutNoQrFile);
             fail(tr("Not cut: the QR code names no plot file"));
             return;
         }
+        m_sheet.plotFile = qrFile;
         sheet = prepare(s, qrFile);
-        if (!checkSheet(sheet, qrFile))
+        if (!checkSheet(sheet, qrFile)) {
+            closeSheet(RunRecord::Outcome::UncutNoQrFile);
             return;
+        }
     }
     show(tr("Cutting the sheet..."));
-    sendSheet(s, sheet.jobText);
+    closeSheet(sendSheet(s, sheet.jobText) ? RunRecord::Outcome::Cut : brokenOff(s.kind));
 }
 
 // --- Matrix (modes 1, 3, 5) ---
@@ -410,17 +481,25 @@ void CutterJobs::runMatrix(Session &s)
 
     QString qrFile;
     for (; m_control.running() && s.link.isUsable(); ++run.sheet) {
+        openSheet(s, settings.plotFile);
         if (s.row.qr == QrSelection::EverySheet) {
-            if (!selectQrFile(s, folder, qrFile))
+            if (!selectQrFile(s, folder, qrFile)) {
+                closeSheet(brokenOff(s.kind));
                 return;
+            }
             sheet = qrFile.isEmpty() ? PreparedSheet() : prepare(s, qrFile);
+            m_sheet.plotFile = qrFile;
         }
-        if (sheet.ok) {
+        if (!sheet.ok) {
+            closeSheet(RunRecord::Outcome::UncutNoQrFile);
+        } else {
             show(tr("Sheet %1, place %2 of %3: cutting...")
                      .arg(run.sheet)
                      .arg(run.cell + 1)
                      .arg(placesOf(m_host.jobSettings().matrix)));
-            if (!sendSheet(s, sheet.jobText))
+            const bool cut = sendSheet(s, sheet.jobText);
+            closeSheet(cut ? RunRecord::Outcome::Cut : brokenOff(s.kind));
+            if (!cut)
                 return;
         }
         const int places = placesOf(m_host.jobSettings().matrix);

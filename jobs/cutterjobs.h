@@ -2,12 +2,14 @@
 #include "autofeed.h"
 #include "cutterlink.h"
 #include "jobhost.h"
+#include "runlog.h"
 #include "workmodes.h"
 
 #include <QCoreApplication>
 #include <QSize>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class RJ45Socket;
@@ -62,6 +64,9 @@ public:
     // The calibration pattern; the program uses calibrationPatternIn() of its own folder.
     QString calibrationPatternPath;
 
+    // Where the jobs' sheets are logged (runs.csv); none is kept until this is set.
+    void setRunLogFolder(const QString &folder);
+
 private:
     class Session;
     class AutoFeed; // one run of an auto-feed procedure
@@ -85,6 +90,7 @@ private:
     CutterLink::StopCondition jobStop();
     class Watch;
 
+    void runJob(const WorkMode &mode, JobLink link);
     void runSingleSheet(const WorkMode &mode, JobLink link);
     void runAutoFeed(const WorkMode &mode);
     SheetOptions sheetOptions(const WorkMode &mode, JobLink link, const JobSettings &settings) const;
@@ -101,6 +107,13 @@ private:
     void show(const QString &state);
     // Says why the action did not do what was asked; the job's end says nothing more.
     void fail(const QString &why);
+    void say(const QString &text, bool failed);
+
+    // The run log's line of the sheet being handled, kept from its start to its end.
+    void openSheet(const WorkMode &mode, JobLink link, const QString &plotFile);
+    void openSheet(const Session &s, const QString &plotFile);
+    void closeSheet(RunRecord::Outcome outcome);
+    RunRecord::Outcome brokenOff(JobLink link);
     // Why the plot file cannot be cut ("" when it begins with an MD instruction).
     QString plotFileProblem(const QString &path) const;
     bool checkSheet(const PreparedSheet &sheet, const QString &path);
@@ -118,6 +131,11 @@ private:
     bool m_cutterSilent = false;
     bool m_failed = false;  // the action's failure was said
     bool m_endedSilent = false; // the cutter was silent when the job let go of the link
+    std::unique_ptr<RunLog> m_runLog;
+    QString m_runLogFolder;
+    RunRecord m_sheet;        // the sheet being handled
+    bool m_sheetOpen = false;
+    QString m_logError;       // why a line of this run could not be written
 };
 
 // Calibration arithmetic, exposed for tests. The deviation of a mark reply

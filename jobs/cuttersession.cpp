@@ -6,6 +6,7 @@
 
 #include <QMutex>
 #include <QMutexLocker>
+#include <QStandardPaths>
 
 #include <optional>
 
@@ -29,6 +30,7 @@ public:
         m_jobs.autoFeedPauses = options.autoFeedPauses;
         if (!options.calibrationPatternPath.isEmpty())
             m_jobs.calibrationPatternPath = options.calibrationPatternPath;
+        m_jobs.setRunLogFolder(options.runLogFolder);
     }
     CutterJobs &jobs() { return m_jobs; }
     const UsbOperate &usb() const { return m_usb; }
@@ -126,6 +128,7 @@ private:
 CutterSession::CutterSession(JobHost &window, QObject *parent) : QObject(parent), m_window(window)
 {
     qRegisterMetaType<CutterSession::Action>();
+    options.runLogFolder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     m_thread.setObjectName(QStringLiteral("cutter session"));
     m_context = new QObject;
     m_context->moveToThread(&m_thread);

@@ -24,6 +24,7 @@ struct SessionOptions
     quint16 cutterPort = 9100;
     QString calibrationPatternPath; // "": the one beside the program (calibrationPatternIn)
     int cameraSetupIdleMs = 60000;  // how long the camera set-up waits for the cutter to be idle
+    QString runLogFolder;           // runs.csv goes here; the session starts with the user's data folder
 };
 
 // The cutter's own thread. It owns both links and runs every action that

@@ -258,6 +258,10 @@
         <source>%1: the camera is at %2</source>
         <translation>%1：摄像头地址为 %2</translation>
     </message>
+    <message>
+        <source>%1; the run log could not be written: %2</source>
+        <translation>%1；运行记录无法写入：%2</translation>
+    </message>
 </context>
 <context>
     <name>KnifeView</name>

@@ -46,6 +46,7 @@ class TestAutoFeedWindow : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); } // the run log goes to a test folder
     void runCountsDownUntilCancelInPaperBox();
     void cutterHeldByAnotherProgram();
     void triggerKeys_data();

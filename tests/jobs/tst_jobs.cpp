@@ -10,6 +10,7 @@
 #include "../link/mockusb.h" // first: before any Qt header
 
 #include "autofeed.h"
+#include "csvreader.h"
 #include "cutterjobs.h"
 #include "cuttersession.h"
 #include "sheet.h"
@@ -95,6 +96,7 @@ struct Rig
         session->options.autoFeedPauses = AutoFeedPauses{1, 1, 1};
         session->options.cutterPort = sim->serverPort();
         session->options.calibrationPatternPath = QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt");
+        session->options.runLogFolder = dir.filePath(QStringLiteral("log"));
         host.settings.cutterAddress = QStringLiteral("127.0.0.1");
         host.settings.feed.sheetsLeft = 3;
         host.settings.feed.feedDistMm = 300;
@@ -250,6 +252,8 @@ private slots:
     void eachModeSendsItsSheets();
     void runs_data();
     void runs();
+    void runLog_data();
+    void runLog();
     void timeLeft();
     void carriage_data();
     void carriage();
@@ -589,6 +593,68 @@ void TestJobs::runs()
         QCOMPARE(rig.received().size(), atBox); // Cancel: nothing more is sent
     if (c.check)
         c.check(rig);
+}
+
+// One line per sheet, as it ends: what was cut where, from which file and
+// code, and how the sheet ended; a log that cannot be written leaves the run
+// going and is said with its result.
+void TestJobs::runLog_data()
+{
+    QTest::addColumn<Case>("c");
+    QTest::addColumn<QStringList>("lines"); // per sheet: mode, link, file, QR text, mark, outcome
+    const QString base = QStringLiteral("base.plt");
+    const QString job7 = QStringLiteral("job7.plt");
+    QTest::newRow("one sheet") << Case{N, 0, [](Rig &) {}, "", "+"}
+                               << QStringList{"01|127.0.0.1|" + base + "|||cut"};
+    QTest::newRow("QR, one sheet") << Case{N, 4, [](Rig &) {}, "", "+"}
+                                   << QStringList{"05|127.0.0.1|" + job7 + "|job7|yes|cut"};
+    QTest::newRow("auto-feed, no mark") << Case{U, 8, [](Rig &r) {
+        r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
+        r.host.settings.feed.sheetsLeft = 2;
+    }, "", "-+"} << QStringList{"09|1-2:1.0|" + base + "||no|uncut: no mark", "09|1-2:1.0|" + base + "||yes|cut"};
+    QTest::newRow("auto-feed, QR") << Case{U, 11, [](Rig &r) {
+        r.sim->cutter().config().qrReplies = QStringList{"NOQR;", "job7", "NOQR;"};
+        r.host.settings.feed.sheetsLeft = 3;
+    }, "", "-++"} << QStringList{"12|1-2:1.0||NOQR;||uncut: no QR file", "12|1-2:1.0|" + job7 + "|job7|yes|cut",
+                                 "12|1-2:1.0|" + job7 + "|NOQR;|yes|cut"};
+    QTest::newRow("unplugged during the cut") << Case{U, 6, [](Rig &r) {
+        r.onInstruction = [&r](const QString &instruction) {
+            if (instruction == QLatin1String("CMD:202"))
+                QTimer::singleShot(0, [&r] { r.bed.unplug(r.device); r.sim->hangUp(); });
+        };
+    }, "", ""} << QStringList{"07|1-2:1.0|" + base + "|||cutter lost"};
+    QTest::newRow("log cannot be written") << Case{N, 0, [](Rig &r) {
+        r.writePlot("log", "a file where the folder would be");
+    }, "", "+"} << QStringList();
+}
+
+void TestJobs::runLog()
+{
+    QFETCH(Case, c);
+    QFETCH(QStringList, lines);
+    Rig rig(c.link);
+    rig.host.settings.feed.sheetsLeft = 1;
+    c.setUp(rig);
+    rig.run(c.mode, c.link);
+    QCOMPARE(rig.sheets(), c.sheets);
+    QFile file(rig.dir.filePath(QStringLiteral("log/runs.csv")));
+    const QString result = rig.host.results.value(0);
+    if (lines.isEmpty()) { // the run went on; its result says why nothing was logged
+        QVERIFY(!file.exists());
+        QVERIFY2(result.startsWith("Finished (") && result.contains("; the run log could not be written: "),
+                 qPrintable(result));
+        return;
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const Rows rows = readCsv(file.readAll());
+    QCOMPARE(rows.size(), lines.size() + 1); // the header first
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringList &row = rows.at(i + 1);
+        const QStringList got{row.value(2), row.value(4), QFileInfo(row.value(5)).fileName(), row.value(6),
+                              row.value(7), row.value(8)};
+        QCOMPARE(got.join('|'), lines.at(i));
+        QVERIFY(QDateTime::fromString(row.value(0), Qt::ISODate) <= QDateTime::fromString(row.value(1), Qt::ISODate));
+    }
 }
 
 // Every sheet still to do takes the average of those done, never less than the

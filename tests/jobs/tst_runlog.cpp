@@ -1,6 +1,7 @@
 // The run log: the line of each outcome, a line cut short by a crash and
 // fields that a CSV reader gets back whole, rotation, and a log that cannot
 // be written.
+#include "csvreader.h"
 #include "runlog.h"
 
 #include <QtTest>
@@ -8,45 +9,6 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <time.h>
-
-using Rows = QList<QStringList>;
-
-// RFC 4180 as common readers (Python's csv) take it: a quote opens a quoted
-// field only at its start; CR, LF or CR LF end a line; the last may lack one.
-static Rows readCsv(const QByteArray &bytes)
-{
-    const QString text = QString::fromUtf8(bytes);
-    Rows rows;
-    QStringList row;
-    QString field;
-    bool quoted = false, fieldStart = true;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        const bool lineEnd = c == QLatin1Char('\n') || c == QLatin1Char('\r');
-        if (quoted && c == QLatin1Char('"') && text.mid(i + 1, 1) == QLatin1String("\""))
-            field += text.at(++i);
-        else if (c == QLatin1Char('"') && (quoted || fieldStart))
-            quoted = !quoted;
-        else if (quoted)
-            field += c;
-        else if (c == QLatin1Char(',') || lineEnd) {
-            row << field;
-            field.clear();
-            if (lineEnd) {
-                i += c == QLatin1Char('\r') && text.mid(i + 1, 1) == QLatin1String("\n");
-                rows << row;
-                row.clear();
-            }
-            fieldStart = true;
-            continue;
-        } else
-            field += c;
-        fieldStart = false;
-    }
-    if (!fieldStart || !row.isEmpty())
-        rows << (row << field);
-    return rows;
-}
 
 static QByteArray contents(const QString &path)
 {
