@@ -2,6 +2,8 @@
 // install (run under Xvfb with the xcb platform: the offscreen platform's font
 // metrics are not a display's): through every work mode and matrix choice,
 // with a long state text, in both languages.
+#include "cutterjobs.h"
+#include "elidedlabel.h"
 #include "mainwidget.h"
 
 #include <QtTest>
@@ -76,6 +78,16 @@ void TestWindowSize::windowStaysPut()
             }
             QTest::mouseClick(child(w, "nextMode"), Qt::LeftButton);
         }
+        // A long run's progress is read whole: its time left wraps to a second line.
+        const auto tr = [](const char *text) { return QCoreApplication::translate("CutterJobs", text); };
+        const QString sheet = tr("Sheet %1 of %2: %3").arg(128).arg(250).arg(tr("cutting..."));
+        auto *state = qobject_cast<ElidedLabel *>(child(w, "stateText"));
+        state->setText(tr("%1 (%2 so far, about %3 left)")
+                           .arg(sheet, durationText(3600 * 1000 + 59 * 60 * 1000), durationText(9 * 3600 * 1000)));
+        QCoreApplication::processEvents();
+        QVERIFY2(!state->isElided(), qPrintable(QStringLiteral("%1: %2").arg(language, state->text())));
+        state->setText(longState + longState);
+        QVERIFY(state->isElided());
     }
     MainWidget::setLanguageOverride(QString());
 }
