@@ -31,9 +31,7 @@ class FakeHost : public JobHost
 {
 public:
     JobSettings settings;
-    QStringList states;
-    QStringList boxes;
-    QStringList results; // the result line, one per action
+    QStringList states, boxes, results; // results: the result line, one per action
     bool lastFailed = false;
     QList<bool> answers; // OK or Cancel to the questions, Cancel once used up
     std::function<void()> onAsk;
@@ -43,11 +41,7 @@ public:
 
     JobSettings jobSettings() const override { return settings; }
     void showJobState(const QString &text) override { states << text; }
-    void showResult(const QString &text, bool failed) override
-    {
-        results << text;
-        lastFailed = failed;
-    }
+    void showResult(const QString &text, bool failed) override { results << text, lastFailed = failed; }
     void showConnectError() override { boxes << QStringLiteral("Connect Error!"); }
     void showOriginDone(bool back) override { boxes << QString(back ? "Back" : "Set"); }
     bool confirmCalibration() override { return ask(QStringLiteral("Start Auto-Adjust")); }
@@ -82,7 +76,6 @@ struct Rig
 {
     explicit Rig(JobLink link = JobLink::Network)
     {
-        sim = std::make_unique<CutterSimServer>();
         sim->cutter().config().busyMs = 0; // unless a test says otherwise
         sim->listen(QHostAddress::LocalHost, 0);
         if (link == JobLink::Usb) {
@@ -103,30 +96,21 @@ struct Rig
         host.settings.feed.ejectDistMm = 400;
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
-        const auto arrived = [this](int total) {
-            for (; seen < total; ++seen) {
+        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), [this](int total) {
+            for (; seen < total; ++seen)
                 if (onInstruction)
                     onInstruction(sim->cutter().instructions().at(seen));
-            }
-        };
-        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), arrived);
+        });
         // The operator presses the trigger `presses` times, then Stop.
         QObject::connect(session.get(), &CutterSession::triggerArmed, session.get(), [this](bool armed) {
-            if (!armed)
-                return;
-            ++host.triggerWaits;
-            if (host.presses-- > 0)
-                session->trigger();
-            else
-                stop();
+            if (armed)
+                ++host.triggerWaits, host.presses-- > 0 ? session->trigger() : stop();
         });
         QObject::connect(session.get(), &CutterSession::originStored, session.get(), [this](QPoint at) { origin = at; });
         clock.start();
         // A job that waits for a reply which never comes is stopped, so it
         // fails its checks instead of hanging the test.
-        watchdog.setSingleShot(true);
-        watchdog.callOnTimeout([this] { stop(); });
-        watchdog.start(kWatchdogMs);
+        QTimer::singleShot(kWatchdogMs, session.get(), [this] { stop(); });
     }
     static constexpr int kWatchdogMs = 15000;
 
@@ -185,11 +169,10 @@ struct Rig
     MockUsbDevice device;
     FakeHost host;
     QTemporaryDir dir;
-    std::unique_ptr<CutterSimServer> sim;
+    std::unique_ptr<CutterSimServer> sim = std::make_unique<CutterSimServer>();
     std::unique_ptr<CutterSession> session;
     QPoint origin{1200, -35}; // what Set Origin stored
     QElapsedTimer clock;
-    QTimer watchdog;
     int seen = 0;
     int mark = -1; // what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
@@ -202,8 +185,7 @@ const JobLink N = JobLink::Network;
 // job text a move is followed by more plotting).
 QStringList moves(const QString &received)
 {
-    static const QRegularExpression move(
-        QStringLiteral("SP2;PU-?[0-9.e+]+,-?[0-9.e+]+;(?=CMD:10;)"));
+    static const QRegularExpression move(QStringLiteral("SP2;PU-?[0-9.e+]+,-?[0-9.e+]+;(?=CMD:10;)"));
     QStringList found;
     for (QRegularExpressionMatchIterator it = move.globalMatch(received); it.hasNext();)
         found << it.next().captured();
@@ -233,8 +215,7 @@ struct Case
     JobLink link;
     int mode;
     std::function<void(Rig &)> setUp;
-    QString sent;
-    QString sheets;
+    QString sent, sheets;
     QStringList boxes = {};
     std::function<void(Rig &)> check = {};
 };
@@ -252,8 +233,6 @@ private slots:
     void eachModeSendsItsSheets();
     void runs_data();
     void runs();
-    void runLog_data();
-    void runLog();
     void timeLeft();
     void carriage_data();
     void carriage();
@@ -286,10 +265,8 @@ void TestJobs::eachModeSendsItsSheets_data()
             options.forceQrDigit = mode >= 4;
             options.orderInnerFirst = innerFirst[mode][usb ? 0 : 1];
             // The QR modes cut job7.plt, whose header ends in ",5;": sent as ",4;".
-            const QString plot = outerFirstPlot(mode >= 4 ? kQrMd : kMd);
-            const QString text = prepareSheet(plot, options).jobText;
-            const QString sent = QString(mode % 2 ? "CMD:203;" : "") + (mode > 3 ? "CMD:101;" : "")
-                + text + "CMD:10;";
+            const QString text = prepareSheet(outerFirstPlot(mode >= 4 ? kQrMd : kMd), options).jobText;
+            const QString sent = QString(mode % 2 ? "CMD:203;" : "") + (mode > 3 ? "CMD:101;" : "") + text + "CMD:10;";
             QTest::addRow("%d, %s", mode, usb ? "USB" : "RJ45") << mode << usb << 3 << sent;
         }
     }
@@ -302,8 +279,7 @@ void TestJobs::eachModeSendsItsSheets_data()
     // The first sheet comes from the container, the others by pre-feed; the
     // container is asked again after each sheet.
     const auto whileCutting = [](const QString &cut, int sheets, bool preFeedLast) {
-        const QString sheet =
-            kIn + kPaper + "%1" + kPlace + cut + kRelease + "CMD:105,300;" + kPaper;
+        const QString sheet = kIn + kPaper + "%1" + kPlace + cut + kRelease + "CMD:105,300;" + kPaper;
         return kPaper + kFeed + kPaper + sheet.arg("CMD:110;").repeated(sheets - 1)
             + sheet.arg(preFeedLast ? "CMD:110;" : "");
     };
@@ -347,13 +323,10 @@ void TestJobs::eachModeSendsItsSheets()
     // The result line: why nothing was sent, or how the job ended.
     QCOMPARE(rig.host.results.size(), 1);
     const QString result = rig.host.results.first();
-    QString ending = QStringLiteral("Finished (");
-    if (count < 0)
-        ending = QStringLiteral("Not started: base.plt does not begin with an MD instruction");
-    else if (mode >= 6)
-        ending = count ? QStringLiteral("Finished: %1 sheets cut (").arg(count) : "Nothing to do: Count is 0";
-    else if (mode % 2)
-        ending = QStringLiteral("Stopped by the operator ("); // a matrix ends at the trigger
+    const QString ending = count < 0 ? "Not started: base.plt does not begin with an MD instruction"
+        : mode >= 6                  ? count ? QString("Finished: %1 sheets cut (").arg(count) : "Nothing to do: Count is 0"
+        : mode % 2                   ? "Stopped by the operator (" // a matrix ends at the trigger
+                                     : "Finished (";
     QVERIFY2(result.startsWith(ending), qPrintable(result));
     QCOMPARE(rig.host.lastFailed, !sent);
     if (sent && mode >= 6 && count == 3) { // the time left, once a sheet has been timed
@@ -369,15 +342,37 @@ void TestJobs::runs_data()
 {
     QTest::addColumn<Case>("c");
     const auto took = [](int ms) { return [=](Rig &r) { QVERIFY(r.clock.elapsed() >= ms); }; };
-    // The cutter's QR codes in turn for `count` sheets (see usePlots for the files).
-    const auto codes = [](const QStringList &texts, int count) {
+    // The run log: one line per sheet, as it ends (mode, link, file, QR text,
+    // mark, outcome); a log that cannot be written leaves the run going and
+    // is said with its result.
+    const auto logs = [](const QStringList &lines) {
         return [=](Rig &r) {
-            r.sim->cutter().config().qrReplies = texts;
-            r.host.settings.feed.sheetsLeft = count;
+            QFile file(r.dir.filePath(QStringLiteral("log/runs.csv")));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const Rows rows = readCsv(file.readAll());
+            QCOMPARE(rows.size(), lines.size() + 1); // the header first
+            for (int i = 0; i < lines.size(); ++i) {
+                const QStringList &row = rows.at(i + 1);
+                QCOMPARE(QStringList({row.value(2), row.value(4), QFileInfo(row.value(5)).fileName(), row.value(6),
+                                      row.value(7), row.value(8)}).join('|'), lines.at(i));
+                const auto at = [&](int column) { return QDateTime::fromString(row.value(column), Qt::ISODate); };
+                QVERIFY(at(0).isValid() && at(0) <= at(1));
+            }
         };
     };
-    const int mode6 = 6;
-    const int mode7 = 7;
+    QTest::newRow("log: one sheet") << Case{N, 0, [](Rig &) {}, "", "+", {}, logs({"01|127.0.0.1|base.plt|||cut"})};
+    QTest::newRow("log: QR") << Case{N, 4, [](Rig &) {}, "", "+", {}, logs({"05|127.0.0.1|job7.plt|job7|yes|cut"})};
+    QTest::newRow("log cannot be written") << Case{N, 0, [](Rig &r) { r.writePlot("log", "a file, not a folder"); },
+        "", "+", {}, [](Rig &r) {
+        QVERIFY(!QFile::exists(r.dir.filePath(QStringLiteral("log/runs.csv"))));
+        const QString result = r.host.results.value(0);
+        QVERIFY2(result.startsWith("Finished (") && result.contains("; the run log could not be written: "),
+                 qPrintable(result));
+    }};
+    // The cutter's QR codes in turn for `count` sheets (see usePlots for the files).
+    const auto codes = [](const QStringList &texts, int count) {
+        return [=](Rig &r) { r.sim->cutter().config().qrReplies = texts, r.host.settings.feed.sheetsLeft = count; };
+    };
 
     // Single-sheet jobs: rotation and passes as set; a QR text naming no file
     // in the plot file's folder cuts nothing; in mode 5 "NOQR;" keeps the last
@@ -388,8 +383,7 @@ void TestJobs::runs_data()
     }, "MD0,0,3000,4000,4;!PG;CMD:10;", "-"};
     const QStringList unsafe{"../base", "sub/inner", "a\\b", "job7\n", "job7\x7f"};
     for (int i = 0; i < unsafe.size(); ++i)
-        QTest::addRow("QR text %d", i)
-            << Case{N, 4, codes({unsafe[i]}, 1), "CMD:101;", ""};
+        QTest::addRow("QR text %d", i) << Case{N, 4, codes({unsafe[i]}, 1), "CMD:101;", ""};
     QTest::newRow("QR matrix") << Case{N, 5, [=](Rig &r) {
         codes({"NOQR;", "job7", "NOQR;", "missing", "NOQR;"}, 1)(r);
         r.host.presses = 4;
@@ -413,15 +407,13 @@ void TestJobs::runs_data()
             QStringList &replies = r.sim->cutter().config().scriptedReplies;
             replies = QStringList{"0,0;", "FREE;"};
             for (int i = 0; i < presses; ++i)
-                replies << (moved.isEmpty() ? QStringList{"FREE;"}
-                                            : QStringList{"0,0;", "FREE;", "OK;", "FREE;"});
+                replies << (moved.isEmpty() ? QStringList{"FREE;"} : QStringList{"0,0;", "FREE;", "OK;", "FREE;"});
         }, "", QString(presses + 1, '+'), {}, [=](Rig &r) {
             QCOMPARE(moves(r.received()), moved);
             // Between two sheets: which place comes next.
-            const int places = qMax(1, int(moved.size()));
             for (int sheet = 1; sheet <= presses + 1; ++sheet) {
                 const QString next = QStringLiteral("Sheet %1 done; next: place %2 of %3. Press Space or Volume Up (")
-                                         .arg(sheet).arg(sheet % places + 1).arg(places);
+                                         .arg(sheet).arg(sheet % presses + 1).arg(presses);
                 QVERIFY2(!r.host.states.filter(next).isEmpty(), qPrintable(next));
             }
             QCOMPARE(r.sim->cutter().instructions().count(QLatin1String("CMD:202")), moved.size());
@@ -435,34 +427,33 @@ void TestJobs::runs_data()
 
     // Auto-feed: the start position (d / 2 truncated; the QR modes take the
     // size from the plot file) and the smart search over P1..P4.
-    const int file = 8;
-    QTest::newRow("d 3001") << Case{U, mode6, [](Rig &r) { r.usePlots("MD0,0,4000,3001,3;"); },
-        kIn + kPlace, "+"};
+    QTest::newRow("d 3001") << Case{U, 6, [](Rig &r) { r.usePlots("MD0,0,4000,3001,3;"); }, kIn + kPlace, "+"};
     QTest::newRow("QR, rotated plot file") << Case{U, 10, [](Rig &r) {
         r.usePlots("MD0,0,4000,3001,5;");
         r.host.settings.rotate = true;
     }, kIn + "PU120,7300;CMD:10;", "+"};
     QTest::newRow("no mark: stays at P4")
-        << Case{U, file, [](Rig &r) { r.host.settings.feed.smartScan = true; },
+        << Case{U, 8, [](Rig &r) { r.host.settings.feed.smartScan = true; },
                 "PU120,7800;CMD:10;CMD:106;PU120,8400;CMD:10;CMD:106;PU520,8400;CMD:10;CMD:106;"
                 "PU520,7800;CMD:10;CMD:106;CMD:202;" + kMd, "+"};
 
     // Auto-feed: an unregistered sheet leaves uncut (after a pause in modes 8
     // and 9) and is counted; the QR modes select files as mode 5 does; mode
     // 11 takes an unanswered pre-feed check as paper after a second.
-    const int qr11 = 11;
-    QTest::newRow("8, no mark") << Case{U, file, [](Rig &r) {
+    QTest::newRow("8, no mark") << Case{U, 8, [](Rig &r) {
         r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
         r.host.settings.feed.sheetsLeft = 2;
         r.session->options.autoFeedPauses.beforeUncutEject = 1000;
-    }, kMd + "!PG;CMD:10;" + kRelease, "-+", {}, took(1000)};
-    QTest::newRow("11, no code, then one kept")
-        << Case{U, qr11, codes({"NOQR;", "job7", "NOQR;"}, 3), "", "-++"};
-    QTest::newRow("11, a missing file is not kept")
-        << Case{U, qr11, codes({"job7", "missing", "NOQR;"}, 3), "", "+--"};
-    QTest::newRow("11, leaving the folder, no MD")
-        << Case{U, qr11, codes({"../base", "job7", "plain"}, 3), "", "-+-"};
-    QTest::newRow("11, pre-feed check unanswered") << Case{U, qr11, [](Rig &r) {
+    }, kMd + "!PG;CMD:10;" + kRelease, "-+", {}, [=](Rig &r) {
+        took(1000)(r);
+        logs({"09|1-2:1.0|base.plt||no|uncut: no mark", "09|1-2:1.0|base.plt||yes|cut"})(r);
+    }};
+    QTest::newRow("11, no code, then one kept") << Case{U, 11, codes({"NOQR;", "job7", "NOQR;"}, 3), "", "-++", {},
+        logs({"12|1-2:1.0||NOQR;||uncut: no QR file", "12|1-2:1.0|job7.plt|job7|yes|cut",
+              "12|1-2:1.0|job7.plt|NOQR;|yes|cut"})};
+    QTest::newRow("11, a missing file is not kept") << Case{U, 11, codes({"job7", "missing", "NOQR;"}, 3), "", "+--"};
+    QTest::newRow("11, leaving the folder, no MD") << Case{U, 11, codes({"../base", "job7", "plain"}, 3), "", "-+-"};
+    QTest::newRow("11, pre-feed check unanswered") << Case{U, 11, [](Rig &r) {
         r.host.settings.feed.sheetsLeft = 2;
         r.onInstruction = [&r](const QString &instruction) {
             if (instruction == QLatin1String("CMD:5") && !r.received().contains(kIn + kPaper))
@@ -480,13 +471,13 @@ void TestJobs::runs_data()
             r.host.answers = answers;
         };
     };
-    QTest::newRow("6, interval") << Case{U, mode6, feed(9, 3, {}, 1), "", "+++", {}, took(1900)};
-    QTest::newRow("7, interval") << Case{U, mode7, feed(9, 3, {}, 1), "", "+++", {}, took(2900)};
-    QTest::newRow("6, Cancel ends") << Case{U, mode6, feed(1, 3, {}), "", "+", {"No Paper..."}};
-    QTest::newRow("7, Cancel ends") << Case{U, mode7, feed(2, 4, {}), "", "++", {"No Paper..."}};
-    QTest::newRow("7, OK feeds from the container") << Case{U, mode7, feed(2, 4, {true}),
+    QTest::newRow("6, interval") << Case{U, 6, feed(9, 3, {}, 1), "", "+++", {}, took(1900)};
+    QTest::newRow("7, interval") << Case{U, 7, feed(9, 3, {}, 1), "", "+++", {}, took(2900)};
+    QTest::newRow("6, Cancel ends") << Case{U, 6, feed(1, 3, {}), "", "+", {"No Paper..."}};
+    QTest::newRow("7, Cancel ends") << Case{U, 7, feed(2, 4, {}), "", "++", {"No Paper..."}};
+    QTest::newRow("7, OK feeds from the container") << Case{U, 7, feed(2, 4, {true}),
         "CMD:105,300;" + kPaper + kFeed + kPaper + kIn, "++++", {"No Paper..."}};
-    QTest::newRow("7, nothing left: no box") << Case{U, mode7, feed(2, 2, {}), "", "++"};
+    QTest::newRow("7, nothing left: no box") << Case{U, 7, feed(2, 2, {}), "", "++"};
 
     // Once the cutter has answered the instruction `at`, Stop is pressed (the
     // cutter busy 1.2 s with each sheet), or the cutter falls silent and Stop
@@ -495,9 +486,8 @@ void TestJobs::runs_data()
     // at once; no reply is made up (a position query left unanswered must not
     // move the carriage); a sheet not finished is not counted. `after`: all
     // that is sent from then on.
-    const auto interrupted = [](JobLink link, int run, const QString &at,
-                                const QString &kind, const QString &after, const QString &sheets,
-                                int waits) {
+    const auto interrupted = [logs](JobLink link, int run, const QString &at, const QString &kind,
+                                    const QString &after, const QString &sheets, int waits) {
         const auto setUp = [=](Rig &r) {
             r.host.settings.feed.sheetsLeft = 3;
             r.host.presses = 1;
@@ -512,15 +502,9 @@ void TestJobs::runs_data()
                 if (kind == "silent")
                     QTimer::singleShot(200, [&r] { r.stop(); });
                 if (kind == "hang up") // the connection drops instead of the next reply
-                    QTimer::singleShot(200, [&r] {
-                        r.sim->dropConnection();
-                        r.sim->faults().silent = false;
-                    });
+                    QTimer::singleShot(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
                 if (kind == "unplug")
-                    QTimer::singleShot(0, [&r] {
-                        r.bed.unplug(r.device);
-                        r.sim->hangUp();
-                    });
+                    QTimer::singleShot(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
             };
         };
         return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
@@ -545,12 +529,13 @@ void TestJobs::runs_data()
                 r.run(run, link);
                 QCOMPARE(r.sheets(), QStringLiteral("+"));
                 QCOMPARE(r.sheetsLeft(), 0);
+                logs({"07|1-2:1.0|base.plt|||cutter lost", "07|1-2:1.0|base.plt|||cut"})(r);
             }
         }};
     };
     QTest::newRow("Stop during a matrix sheet")
         << interrupted(N, 3, "!PG", "stop", "(CMD:10;)+", "+", 0);
-    QTest::newRow("Stop during an auto-feed sheet") << interrupted(U, file, "CMD:202", "stop",
+    QTest::newRow("Stop during an auto-feed sheet") << interrupted(U, 8, "CMD:202", "stop",
         ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
     QTest::newRow("silent after a sheet")
         << interrupted(N, 2, "!PG", "silent", "CMD:10;", "+", 0);
@@ -559,7 +544,7 @@ void TestJobs::runs_data()
     QTest::newRow("silent at the pre-feed check")
         << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
     QTest::newRow("unplugged during the cut")
-        << interrupted(U, mode6, "CMD:202", "unplug", ".*", "", 0);
+        << interrupted(U, 6, "CMD:202", "unplug", ".*", "", 0);
 }
 
 void TestJobs::runs()
@@ -595,68 +580,6 @@ void TestJobs::runs()
         c.check(rig);
 }
 
-// One line per sheet, as it ends: what was cut where, from which file and
-// code, and how the sheet ended; a log that cannot be written leaves the run
-// going and is said with its result.
-void TestJobs::runLog_data()
-{
-    QTest::addColumn<Case>("c");
-    QTest::addColumn<QStringList>("lines"); // per sheet: mode, link, file, QR text, mark, outcome
-    const QString base = QStringLiteral("base.plt");
-    const QString job7 = QStringLiteral("job7.plt");
-    QTest::newRow("one sheet") << Case{N, 0, [](Rig &) {}, "", "+"}
-                               << QStringList{"01|127.0.0.1|" + base + "|||cut"};
-    QTest::newRow("QR, one sheet") << Case{N, 4, [](Rig &) {}, "", "+"}
-                                   << QStringList{"05|127.0.0.1|" + job7 + "|job7|yes|cut"};
-    QTest::newRow("auto-feed, no mark") << Case{U, 8, [](Rig &r) {
-        r.sim->cutter().config().mdReplies = QStringList{"NOMARK;", "MD_OK;"};
-        r.host.settings.feed.sheetsLeft = 2;
-    }, "", "-+"} << QStringList{"09|1-2:1.0|" + base + "||no|uncut: no mark", "09|1-2:1.0|" + base + "||yes|cut"};
-    QTest::newRow("auto-feed, QR") << Case{U, 11, [](Rig &r) {
-        r.sim->cutter().config().qrReplies = QStringList{"NOQR;", "job7", "NOQR;"};
-        r.host.settings.feed.sheetsLeft = 3;
-    }, "", "-++"} << QStringList{"12|1-2:1.0||NOQR;||uncut: no QR file", "12|1-2:1.0|" + job7 + "|job7|yes|cut",
-                                 "12|1-2:1.0|" + job7 + "|NOQR;|yes|cut"};
-    QTest::newRow("unplugged during the cut") << Case{U, 6, [](Rig &r) {
-        r.onInstruction = [&r](const QString &instruction) {
-            if (instruction == QLatin1String("CMD:202"))
-                QTimer::singleShot(0, [&r] { r.bed.unplug(r.device); r.sim->hangUp(); });
-        };
-    }, "", ""} << QStringList{"07|1-2:1.0|" + base + "|||cutter lost"};
-    QTest::newRow("log cannot be written") << Case{N, 0, [](Rig &r) {
-        r.writePlot("log", "a file where the folder would be");
-    }, "", "+"} << QStringList();
-}
-
-void TestJobs::runLog()
-{
-    QFETCH(Case, c);
-    QFETCH(QStringList, lines);
-    Rig rig(c.link);
-    rig.host.settings.feed.sheetsLeft = 1;
-    c.setUp(rig);
-    rig.run(c.mode, c.link);
-    QCOMPARE(rig.sheets(), c.sheets);
-    QFile file(rig.dir.filePath(QStringLiteral("log/runs.csv")));
-    const QString result = rig.host.results.value(0);
-    if (lines.isEmpty()) { // the run went on; its result says why nothing was logged
-        QVERIFY(!file.exists());
-        QVERIFY2(result.startsWith("Finished (") && result.contains("; the run log could not be written: "),
-                 qPrintable(result));
-        return;
-    }
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const Rows rows = readCsv(file.readAll());
-    QCOMPARE(rows.size(), lines.size() + 1); // the header first
-    for (int i = 0; i < lines.size(); ++i) {
-        const QStringList &row = rows.at(i + 1);
-        const QStringList got{row.value(2), row.value(4), QFileInfo(row.value(5)).fileName(), row.value(6),
-                              row.value(7), row.value(8)};
-        QCOMPARE(got.join('|'), lines.at(i));
-        QVERIFY(QDateTime::fromString(row.value(0), Qt::ISODate) <= QDateTime::fromString(row.value(1), Qt::ISODate));
-    }
-}
-
 // Every sheet still to do takes the average of those done, never less than the
 // feed interval, less what the current one has had already; none before a
 // sheet has been timed.
@@ -684,10 +607,8 @@ void TestJobs::carriage_data()
     QTest::addColumn<QStringList>("boxes");
     QTest::addColumn<QString>("result"); // how the result line begins
     const char *ops[] = {"set", "back", "calibration"};
-    const QStringList none;
-    const QStringList error{"Connect Error!"};
-    const QStringList asked{"Start Auto-Adjust"};
-    const QStringList done = asked + QStringList{"Auto-Adjust Completed!"};
+    const QStringList none, error{"Connect Error!"}, asked{"Start Auto-Adjust"},
+        done = asked + QStringList{"Auto-Adjust Completed!"};
     const QString read = QStringLiteral("PU0,0;CMD:10;CMD:106;");
     const QString oneOff = read + "CMD:201,39,1;PU40,40;CMD:10;CMD:106;";
     const char *actions[] = {"Set Origin", "Back Origin", "Auto-Adjust"};
