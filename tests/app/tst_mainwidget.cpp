@@ -423,44 +423,56 @@ void TestMainWidget::fileDialogFolderAndFilters()
     QCOMPARE(openedIn(QString()), documents);
 }
 
-// A plot file dropped on any part of the window lands in the path field, also
-// over fields that take dropped text; not while a job holds the field.
+// A plot file dropped on any part of the window, the path field too, lands
+// in the path field, also over fields that take dropped text; not while a
+// job holds the field. Local paths or URLs with a scheme, the first one
+// only; ".plt" may stand anywhere but must be lower case.
 void TestMainWidget::plotFileDroppedAnywhere()
 {
     MainWidget w;
     auto *path = child<QLineEdit>(w, "filePath");
     auto *ssid = child<QLineEdit>(w, "ssid");
     QWidget *spinText = child(w, "knifeOffset")->findChild<QLineEdit *>();
+    QWidget *lines = child(w, "lineView"); // takes no drops itself
     QVERIFY(spinText);
     const QString plot = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
-    const struct { QWidget *target; QString url; bool jobRunning; bool taken; } rows[] = {
-        {child(w, "lineView"), plot, false, true}, // takes no drops itself
-        {&w, plot, false, true},
-        {ssid, plot, false, true},
-        {spinText, plot, false, true},
-        {child(w, "lineView"), QStringLiteral("/notes.txt"), false, false},
-        {child(w, "lineView"), plot, true, false},
-        {ssid, plot, true, false},
+    const struct { QWidget *target; QStringList urls; bool jobRunning; QString taken; } rows[] = {
+        {lines, {plot}, false, plot},
+        {&w, {plot}, false, plot},
+        {ssid, {plot}, false, plot},
+        {spinText, {plot}, false, plot},
+        {path, {plot, "/b.plt"}, false, plot},
+        {path, {"/old.plt/notes.txt"}, false, "/old.plt/notes.txt"},
+        {path, {"/jobs/BOX.PLT"}, false, ""},
+        {path, {"/a.svg", "/b.plt"}, false, ""},
+        {path, {"https://example.org/box.plt"}, false, ""},
+        {path, {}, false, ""},
+        {lines, {"/notes.txt"}, false, ""},
+        {lines, {plot}, true, ""},
+        {ssid, {plot}, true, ""},
     };
     for (const auto &row : rows) {
         path->setText(QStringLiteral("/old/kept.plt"));
         path->setEnabled(!row.jobRunning);
         ssid->setText(QStringLiteral("V6"));
         QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(row.url)});
-        mime.setText(row.url); // as file managers add it: text fields would insert it
+        QList<QUrl> urls;
+        for (const QString &u : row.urls)
+            urls << (u.startsWith('/') ? QUrl::fromLocalFile(u) : QUrl(u));
+        mime.setUrls(urls);
+        mime.setText(QStringLiteral("/dropped/as/text.plt")); // as file managers add it: text fields would insert it
         QDragEnterEvent enter({2, 2}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(row.target, &enter);
-        QCOMPARE(enter.isAccepted(), row.taken);
-        if (enter.isAccepted()) {
+        QCOMPARE(enter.isAccepted(), !row.taken.isEmpty());
+        if (enter.isAccepted()) { // the path replaces the whole text
             QDragMoveEvent move({3, 3}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(row.target, &move);
             QVERIFY(move.isAccepted());
             QDropEvent drop({3, 3}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(row.target, &drop);
         }
-        QCOMPARE(path->text(), row.taken ? plot : QStringLiteral("/old/kept.plt"));
-        QCOMPARE(child<LineView>(w, "lineView")->paths.isEmpty(), !row.taken); // previewed
+        QCOMPARE(path->text(), row.taken.isEmpty() ? QStringLiteral("/old/kept.plt") : row.taken);
+        QCOMPARE(child<LineView>(w, "lineView")->paths.isEmpty(), row.taken != plot); // previewed
         QCOMPARE(ssid->text(), QStringLiteral("V6"));
         QCOMPARE(field(w, "knifeOffset").toDouble(), 0.3);
     }

@@ -1,19 +1,17 @@
 // The views and the main window's preview: zoom, pan and resize arithmetic,
 // the picture, the batched drawing against one drawLine per segment, the
 // preview source against the plot reader, the camera view's picture, and the
-// window's option slots and plot file field.
+// window's option slots.
 #include "camview.h"
 #include "cutview.h"
 #include "knifeview.h"
 #include "lineview.h"
 #include "mainwidget.h"
-#include "mylineedit.h"
 #include "preview.h"
 #include "segmentbysegment.h"
 #include "sheet.h"
 #include "workmodes.h"
 
-#include <QMimeData>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -57,10 +55,8 @@ private slots:
     void cameraFrameReplacedOnlyWhenItDecodes();
     void routeSampleAndKnife_data();
     void routeSampleAndKnife();
-    void windowPreviewTransportAndDrop();
-    void switchesOffDrawAsBefore();
     void cutOrderAndPlacesPixels();
-    void windowSwitchesFollowTheJob();
+    void windowPreviewFollowsTheOptions();
 
 private:
     void wheel(QPoint pos, int delta)
@@ -197,26 +193,40 @@ static PlotPathList randomPaths(unsigned seed)
     return paths << PlotPath();
 }
 
+// LineView as it was drawn before the batching and the switches: one
+// drawLine per segment.
+class PlainView : public LineView
+{
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        paintBed(painter);
+        drawPlotPathsSegmentBySegment(painter, paths, scale);
+    }
+};
+
+// With both switches off the view draws as before, pixel for pixel: at the
+// start, zoomed in, close up, and at the scale a zoom in and out leaves.
 void TestViews::batchedMatchesSegmentBySegment()
 {
-    const PlotPathList paths = randomPaths(7);
-    QImage blank(400, 300, QImage::Format_RGB32);
-    blank.fill(Qt::white);
-    // The start, zoomed in, close up, and the scale a zoom in and out leaves.
-    const QList<QPair<double, QPointF>> views = {{0.01, {6000, 22000}}, {0.035, {-3000, 9000}},
+    PlainView plain;
+    plain.resize(view->size());
+    plain.show(); // resized now, not at a later paint
+    plain.paths = view->paths = randomPaths(7);
+    const QList<QPair<double, QPoint>> views = {{0.01, {6000, 22000}}, {0.035, {-3000, 9000}},
         {0.2, {-9123, -10345}}, {0.01 + 0.005 - 0.005, {2001, 30001}}};
     for (const auto &[scale, offset] : views) {
-        QImage images[2] = {blank, blank};
-        for (QImage &image : images) {
-            QPainter painter(&image);
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.scale(scale, scale);
-            painter.translate(offset);
-            const auto draw = &image == images ? drawPlotPaths : drawPlotPathsSegmentBySegment;
-            draw(painter, paths, scale);
-        }
-        QVERIFY(images[0] != blank && images[0] == images[1]); // drawn, and the same
+        for (LineView *v : {static_cast<LineView *>(&plain), view})
+            v->scale = scale, v->offsetX = offset.x(), v->offsetY = offset.y();
+        const QImage before = plain.grab().toImage();
+        QCOMPARE(view->grab().toImage(), before);
+        view->cutOrder = true;
+        view->placeOffsets = {{3000, 2000}};
+        QVERIFY(view->grab().toImage() != before);
+        view->cutOrder = false;
+        view->placeOffsets.clear();
     }
+    QCOMPARE(view->grab().toImage(), plain.grab().toImage()); // switched off again
     // A plot file may hold coordinates beyond the int range: clamped, so that
     // negating y cannot overflow either.
     PlotPath far;
@@ -338,98 +348,6 @@ void TestViews::routeSampleAndKnife()
     QCOMPARE(darkNear(sideImage, {66, 25}), !knife);
 }
 
-void TestViews::windowPreviewTransportAndDrop()
-{
-    MainWidget w;
-    const auto shown = [&] { return w.findChild<LineView *>("lineView")->paths; };
-    const auto tick = [&](const char *b, bool on) { w.findChild<QCheckBox *>(b)->setChecked(on); };
-    auto *cut = w.findChild<CutView *>("cutview");
-    auto *connect = w.findChild<QPushButton *>("connectBtn");
-    auto *field = w.findChild<MyLineEdit *>("filePath");
-    field->setText(plot);
-    const PlotPathList plain = shown();
-    QCOMPARE(plain.size(), 4);
-    // Offsets in mm reach the cut paths as plotter units while ticked; creases
-    // stay. The illustrations follow.
-    w.findChild<QDoubleSpinBox *>("knifeOffset")->setValue(0.5);
-    w.findChild<QDoubleSpinBox *>("closeOffset")->setValue(1.0);
-    QCOMPARE(shown(), plain);
-    tick("knifeOffsetChx", true);
-    tick("closeOffsetChx", true);
-    QCOMPARE(shown(), plain.mid(0, 2) + PltSolve().compensateKnife(plain.mid(2), 20, 40));
-    QVERIFY(cut->knifeOffsetOn && cut->knifeOffsetMm == 0.5 && cut->closeOffsetMm == 1.0);
-    field->clear(); // the preview empties at once
-    QVERIFY(shown().isEmpty());
-    tick("knifeOffsetChx", false); // without a file the illustrations still follow
-    QVERIFY(!cut->knifeOffsetOn && !w.findChild<KnifeView *>("knifeview")->knifeOffsetOn);
-
-    // Turned: x and y exchanged, then mirrored about the sheet height 4000 (MD's c).
-    field->setText(plot);
-    tick("rotate", true);
-    QCOMPARE(shown().at(0).segments.at(0), QLineF(1000, 3600, 1000, 400));
-    QCOMPARE(shown().at(3).segments.at(0), QLineF(1400, 1400, 1600, 1000));
-
-    // An entry left in the device box is no cutter: the link's own list decides.
-    auto *devType = w.findChild<QComboBox *>("devType");
-    w.findChild<QComboBox *>("device")->addItem(QStringLiteral("USB001"));
-    devType->setCurrentText(QStringLiteral("RJ45"));
-    QVERIFY(connect->isEnabled() && w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
-    devType->setCurrentText(QStringLiteral("USB"));
-    QVERIFY(!connect->isEnabled() && !w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
-
-    // Local paths or URLs with a scheme, and the text after the drop; empty:
-    // refused. ".plt" may stand anywhere but must be lower case.
-    const QPair<QStringList, QString> rows[] = {
-        {{"/jobs/BOX.PLT"}, ""}, {{"/old.plt/notes.txt"}, "/old.plt/notes.txt"},
-        {{"/a.svg", "/b.plt"}, ""}, {{"https://example.org/box.plt"}, ""}, {{}, ""},
-        {{plot, "/b.plt"}, plot}};
-    for (const auto &[urls, text] : rows) {
-        field->setText(QStringLiteral("/old/kept.plt"));
-        QMimeData mime;
-        QList<QUrl> list;
-        for (const QString &u : urls)
-            list << (u.startsWith('/') ? QUrl::fromLocalFile(u) : QUrl(u));
-        mime.setUrls(list);
-        mime.setText(QStringLiteral("/dropped/as/text.plt"));
-        QDragEnterEvent enter({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(field, &enter);
-        QCOMPARE(enter.isAccepted(), !text.isEmpty());
-        // Only an accepted drag drops here; the path replaces the whole text
-        // (QLineEdit's own drop would insert the plain text).
-        QDropEvent drop({5, 5}, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        if (enter.isAccepted())
-            QApplication::sendEvent(field, &drop);
-        QCOMPARE(field->text(), text.isEmpty() ? QStringLiteral("/old/kept.plt") : text);
-    }
-    QCOMPARE(shown().size(), 4); // the dropped file shown
-}
-
-// LineView as it was drawn before the switches: one drawLine per segment.
-class PlainView : public LineView
-{
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        paintBed(painter);
-        drawPlotPathsSegmentBySegment(painter, paths, scale);
-    }
-};
-
-void TestViews::switchesOffDrawAsBefore()
-{
-    PlainView plain;
-    plain.resize(view->size());
-    plain.paths = view->paths = randomPaths(7);
-    const QImage before = plain.grab().toImage();
-    QCOMPARE(view->grab().toImage(), before);
-    view->cutOrder = true;
-    view->placeOffsets = {{3000, 2000}};
-    QVERIFY(view->grab().toImage() != before);
-    view->cutOrder = false;
-    view->placeOffsets.clear();
-    QCOMPARE(view->grab().toImage(), before);
-}
-
 // Far from the bed picture, three paths setting out to the right from pixel
 // (10, y): the first on row 150, the last on row 200.
 void TestViews::cutOrderAndPlacesPixels()
@@ -454,19 +372,44 @@ void TestViews::cutOrderAndPlacesPixels()
     QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
 }
 
-// The order the mode's sheets are cut in over the chosen link, and the
+// The window's preview: offsets in mm reach the cut paths as plotter units
+// while ticked (creases stay), the illustrations follow; then the order the
+// mode's sheets are cut in over the chosen link, turned or not, and the
 // places of the matrix job (as tst_jobs has its moves for this design).
-void TestViews::windowSwitchesFollowTheJob()
+void TestViews::windowPreviewFollowsTheOptions()
 {
     MainWidget w;
     auto *lines = w.findChild<LineView *>("lineView");
-    auto *places = w.findChild<QCheckBox *>("matrixPlaces");
+    auto *cut = w.findChild<CutView *>("cutview");
     const auto set = [&](const char *name, const QVariant &value) {
         QWidget *c = w.findChild<QWidget *>(name);
         QVERIFY(c->metaObject()->userProperty().write(c, value));
     };
     set("filePath", plot);
     const PlotPathList plain = lines->paths;
+    QCOMPARE(plain.size(), 4);
+    set("knifeOffset", 0.5);
+    set("closeOffset", 1.0);
+    QCOMPARE(lines->paths, plain);
+    set("knifeOffsetChx", true);
+    set("closeOffsetChx", true);
+    QCOMPARE(lines->paths, plain.mid(0, 2) + PltSolve().compensateKnife(plain.mid(2), 20, 40));
+    QVERIFY(cut->knifeOffsetOn && cut->knifeOffsetMm == 0.5 && cut->closeOffsetMm == 1.0);
+    set("filePath", QString()); // the preview empties at once
+    QVERIFY(lines->paths.isEmpty());
+    set("knifeOffsetChx", false); // without a file the illustrations still follow
+    set("closeOffsetChx", false);
+    QVERIFY(!cut->knifeOffsetOn && !w.findChild<KnifeView *>("knifeview")->knifeOffsetOn);
+
+    // An entry left in the device box is no cutter: the link's own list decides.
+    auto *connect = w.findChild<QPushButton *>("connectBtn");
+    w.findChild<QComboBox *>("device")->addItem(QStringLiteral("USB001"));
+    set("devType", "RJ45");
+    QVERIFY(connect->isEnabled() && w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
+    set("devType", "USB");
+    QVERIFY(!connect->isEnabled() && !w.findChild<QWidget *>("deviceIP")->isVisibleTo(&w));
+
+    set("filePath", plot);
     set("cutOrder", true);
     for (const bool rotate : {false, true}) {
         set("rotate", rotate);
@@ -484,7 +427,7 @@ void TestViews::windowSwitchesFollowTheJob()
     set("matSpH", 5.0);
     set("matSpV", 2.5);
     set("matrixPlaces", true);
-    QVERIFY(lines->placeOffsets.isEmpty() && !places->isEnabled()); // 01 is no matrix mode
+    QVERIFY(lines->placeOffsets.isEmpty() && !w.findChild<QWidget *>("matrixPlaces")->isEnabled()); // 01: no matrix
     QTest::mouseClick(w.findChild<QWidget *>("nextMode"), Qt::LeftButton);
     QCOMPARE(lines->placeOffsets, QVector<QPointF>({{0, 4100}, {3200, 4100}, {3200, 0}})); // turned: 3000 x 4000
     set("rotate", false);
