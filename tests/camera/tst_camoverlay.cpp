@@ -1,7 +1,7 @@
 // The camera view's recognition overlay on frames of the simulated camera:
-// where the mark circle is drawn and when nothing is drawn; recognition off
-// the GUI thread, the newest frame winning. Recognition itself is
-// glyphscan's and tested there.
+// where the mark circle is drawn and when nothing is drawn, a frame that does
+// not decode, a reset; recognition off the GUI thread, the newest frame
+// winning. Recognition itself is glyphscan's and tested there.
 #include "camscene.h"
 #include "camview.h"
 
@@ -89,6 +89,15 @@ void TestCamOverlay::overlay()
     QCOMPARE(elsewhere, 0);
     QCOMPARE(countPixels(shot, isBlue) > 20, drawn);                      // "QR Code:box-1"
     QCOMPARE(countPixels(shot, isDark, QRect(205, 2, 95, 16)) > 20, drawn); // "BK Mark;"
+
+    // A frame cut short does not decode: the last good picture stays.
+    const QImage last = view.frame;
+    QCOMPARE(last.size(), frameSize);
+    view.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), 40);
+    QCOMPARE(view.frame, last);
+    view.resetImage(); // black, in the one size recognition takes
+    QCOMPARE(view.frame.size(), QSize(640, 480));
+    QCOMPARE(view.frame.pixel(320, 240), qRgb(0, 0, 0));
 }
 
 // A search slower than the frames: the GUI thread does not wait for it, the

@@ -1,8 +1,7 @@
 // The views and the main window's preview: zoom, pan and resize arithmetic,
 // the picture, the batched drawing against one drawLine per segment, the
-// preview source against the plot reader, the camera view's picture, and the
-// window's option slots.
-#include "camview.h"
+// preview source against the plot reader, the route and knife pictures, and
+// the window's option slots.
 #include "cutview.h"
 #include "knifeview.h"
 #include "lineview.h"
@@ -19,10 +18,7 @@
 
 using Points = QList<QPoint>;
 
-static bool isRed(QRgb p)
-{
-    return qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110;
-}
+static bool isRed(QRgb p) { return qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110; }
 
 // Thin antialiased curves: the darkest non-red pixel of the 3 x 3 block.
 static bool darkNear(const QImage &image, QPoint p)
@@ -52,7 +48,6 @@ private slots:
     void pictureFollowsPensAndEveryChangeOfPaths();
     void batchedMatchesSegmentBySegment();
     void sourceReadsAsThePlotReader();
-    void cameraFrameReplacedOnlyWhenItDecodes();
     void routeSampleAndKnife_data();
     void routeSampleAndKnife();
     void cutOrderAndPlacesPixels();
@@ -264,25 +259,6 @@ void TestViews::sourceReadsAsThePlotReader()
     QVERIFY(QFile::remove(file));
     for (const QString &path : {file, dir.path(), QString()})
         QVERIFY(source.paths(solve, path, false, route, 40).isEmpty());
-}
-
-void TestViews::cameraFrameReplacedOnlyWhenItDecodes()
-{
-    QImage white(320, 240, QImage::Format_RGB32);
-    white.fill(Qt::white);
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    QVERIFY(buffer.open(QIODevice::WriteOnly) && white.save(&buffer, "JPG"));
-    CamView cam;
-    // A frame cut short does not decode: the last good picture stays.
-    for (const int size : {int(jpeg.size()), 40}) {
-        cam.loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), size);
-        QCOMPARE(cam.frame.size(), white.size());
-        QVERIFY(qGray(cam.frame.pixel(160, 120)) > 240);
-    }
-    cam.resetImage(); // black, in the one size recognition takes
-    QCOMPARE(cam.frame.size(), QSize(640, 480));
-    QCOMPARE(cam.frame.pixel(320, 240), qRgb(0, 0, 0));
 }
 
 // Route sample, 200 x 200: square (40,40)-(160,160) at 20 pixels per mm, so
