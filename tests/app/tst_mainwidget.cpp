@@ -18,15 +18,12 @@ class TestMainWidget : public QObject
 private slots:
     void initTestCase() { MainWidget::setSettingsPathOverride(config); }
     void init() { QFile::remove(config); }
-    void opensTranslatedAt1024x768();
     void languageChoice();
     void releaseDate();
     void modeButtonsAndVisibility();
     void storedFields();
     void storedChoices();
     void fileBesideProgramOrUserConfig();
-    void settingsPrivateToOwner();
-    void startsWithoutWarnings();
     void resultLineSaysWhy();
     void demoConfigHoldsEveryKey();
     void commandLine();
@@ -59,16 +56,26 @@ private:
     const QString config = dir.filePath(QStringLiteral("config.ini"));
 };
 
-void TestMainWidget::opensTranslatedAt1024x768()
+// --lang wins over UI/language, which wins over the system's languages; an
+// unknown choice is auto; auto speaks Chinese only to a Chinese system. In
+// either language the window opens at 1024 x 768 with its title, version,
+// job states, auto-feed titles and Qt's own texts in that language.
+void TestMainWidget::languageChoice()
 {
-    for (const char *language : {"zh", "en"}) {
-        MainWidget::setLanguageOverride(QString::fromLatin1(language));
+    QCOMPARE(MainWidget::uiLanguage("zh", {"en-US"}), QStringLiteral("zh"));
+    QCOMPARE(MainWidget::uiLanguage("en", {"zh-CN"}), QStringLiteral("en"));
+    QCOMPARE(MainWidget::uiLanguage("auto", {"zh-Hans-CN", "en"}), QStringLiteral("zh"));
+    QCOMPARE(MainWidget::uiLanguage("auto", {"de-DE", "zh-CN"}), QStringLiteral("en"));
+    QCOMPARE(MainWidget::uiLanguage("fr", {}), QStringLiteral("en"));
+    QVERIFY(writeConfig("[UI]\nlanguage=zh\n"));
+    for (const char *override : {"", "en"}) {
+        MainWidget::setLanguageOverride(QString::fromLatin1(override));
         MainWidget w;
+        const bool zh = !*override;
+        QCOMPARE(w.language(), zh ? QStringLiteral("zh") : QStringLiteral("en"));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.size(), QSize(1024, 768)); // the form's minimum fits, nothing forces it larger
-        QCOMPARE(w.language(), QString::fromLatin1(language));
-        const bool zh = w.language() == QLatin1String("zh");
         QCOMPARE(w.windowTitle(), zh ? QStringLiteral("Torvane 平板切割机") : QStringLiteral("Torvane"));
         // The version beside the release date.
         const QString version = child<QLabel>(w, "versionLB")->text();
@@ -83,29 +90,9 @@ void TestMainWidget::opensTranslatedAt1024x768()
         // Qt's own texts (the buttons of the message boxes) follow.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
                  zh ? QStringLiteral("取消") : QStringLiteral("Cancel"));
+        w.saveSettings(); // the override is not stored
     }
     MainWidget::setLanguageOverride(QString());
-}
-
-// --lang wins over UI/language, which wins over the system's languages; an
-// unknown choice is auto; auto speaks Chinese only to a Chinese system.
-void TestMainWidget::languageChoice()
-{
-    QCOMPARE(MainWidget::uiLanguage("zh", {"en-US"}), QStringLiteral("zh"));
-    QCOMPARE(MainWidget::uiLanguage("en", {"zh-CN"}), QStringLiteral("en"));
-    QCOMPARE(MainWidget::uiLanguage("auto", {"zh-Hans-CN", "en"}), QStringLiteral("zh"));
-    QCOMPARE(MainWidget::uiLanguage("auto", {"de-DE", "zh-CN"}), QStringLiteral("en"));
-    QCOMPARE(MainWidget::uiLanguage("fr", {}), QStringLiteral("en"));
-    QVERIFY(writeConfig("[UI]\nlanguage=zh\n"));
-    {
-        MainWidget w;
-        QCOMPARE(w.language(), QStringLiteral("zh"));
-        MainWidget::setLanguageOverride(QStringLiteral("en"));
-        MainWidget english;
-        QCOMPARE(english.language(), QStringLiteral("en"));
-        english.saveSettings(); // the override is not stored
-        MainWidget::setLanguageOverride(QString());
-    }
     QCOMPARE(QSettings(config, QSettings::IniFormat).value("UI/language").toString(), QStringLiteral("zh"));
 }
 
@@ -141,8 +128,15 @@ void TestMainWidget::modeButtonsAndVisibility()
 // Each stored field: in the form, after a round trip, from a file holding only
 // the camera group (a missing key reads as empty, 0 or false, except where no
 // widget state matches: devType has no empty item, a radio cannot be cleared).
+// config.ini holds the Wi-Fi pass phrase: a new file is made readable and
+// writable by its owner only, an existing wider one is narrowed.
 void TestMainWidget::storedFields()
 {
+    // Qt adds the "User" bits for the calling user; the file's mode is the rest.
+    const auto ownerOnly = [&] {
+        const QFileDevice::Permissions user = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
+        return (QFile(config).permissions() & ~user) == (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    };
     enum { Form, Saved, CameraOnly };
     const QString none;
     const struct { const char *name; QVariant values[3]; } fields[] = {
@@ -168,7 +162,13 @@ void TestMainWidget::storedFields()
         {"matrixPlaces", {false, true, false}},
     };
     {
+        static QStringList messages;
+        const QtMessageHandler before = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &text) { messages << text; });
         MainWidget w; // no file: the form as it is, and nothing written
+        qInstallMessageHandler(before);
+        // No warning about slots the form could not connect by name.
+        QVERIFY2(messages.filter(QStringLiteral("connectSlotsByName")).isEmpty(), qPrintable(messages.join('\n')));
         for (const auto &f : fields)
             QVERIFY2(field(w, f.name) == f.values[Form], f.name);
         QVERIFY(!QFile::exists(config));
@@ -179,6 +179,8 @@ void TestMainWidget::storedFields()
         }
         w.saveSettings();
     }
+    QVERIFY(ownerOnly());
+    QVERIFY(QFile::setPermissions(config, QFile(config).permissions() | QFileDevice::ReadGroup | QFileDevice::ReadOther));
     {
         MainWidget w;
         for (const auto &f : fields)
@@ -188,6 +190,7 @@ void TestMainWidget::storedFields()
         child<QLineEdit>(w, "deviceIP")->setText(QStringLiteral("10.0.0")); // invalid: not saved
         w.saveSettings();
     }
+    QVERIFY(ownerOnly());
     const QVariant deviceIP = QSettings(config, QSettings::IniFormat).value("KLOM/deviceIP");
     QCOMPARE(deviceIP.toString(), QStringLiteral("172.16.4.20"));
     QVERIFY(writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n"));
@@ -229,30 +232,6 @@ void TestMainWidget::fileBesideProgramOrUserConfig()
     QCOMPARE(settingsFileFor(missing, user), user + QStringLiteral("/config.ini"));
 }
 
-// config.ini holds the Wi-Fi pass phrase: a new file is made readable and
-// writable by its owner only, an existing wider one is narrowed.
-void TestMainWidget::settingsPrivateToOwner()
-{
-    // Qt adds the "User" bits for the calling user; the file's mode is the rest.
-    const QFileDevice::Permissions kUserBits = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
-    constexpr QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    {
-        MainWidget w;
-        w.saveSettings();
-    }
-    QCOMPARE(QFile(config).permissions() & ~kUserBits, ownerOnly);
-    QVERIFY(QFile::setPermissions(config, ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-    MainWidget w;
-    w.saveSettings();
-    QCOMPARE(QFile(config).permissions() & ~kUserBits, ownerOnly);
-    QCOMPARE(QSettings(config, QSettings::IniFormat).value("WCAM/passwd").toString(), QStringLiteral("58201946"));
-}
-
-namespace {
-QStringList g_messages;
-void collectMessage(QtMsgType, const QMessageLogContext &, const QString &text) { g_messages << text; }
-} // namespace
-
 // What a chosen plot file holds, and an action refused for a reason, stay
 // said on the result line.
 void TestMainWidget::resultLineSaysWhy()
@@ -270,19 +249,6 @@ void TestMainWidget::resultLineSaysWhy()
     child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
     QTest::mouseClick(child(w, "connectBtn"), Qt::LeftButton);
     QVERIFY(result->text().endsWith(MainWidget::tr("Camera set-up: the Wi-Fi name is empty")));
-}
-
-// No warning about slots the form could not connect by name.
-void TestMainWidget::startsWithoutWarnings()
-{
-    g_messages.clear();
-    const QtMessageHandler before = qInstallMessageHandler(collectMessage);
-    {
-        MainWidget w;
-    }
-    qInstallMessageHandler(before);
-    QVERIFY2(g_messages.filter(QStringLiteral("connectSlotsByName")).isEmpty(),
-             qPrintable(g_messages.join('\n')));
 }
 
 // The demo's config.ini (scripts/run) gives every key the program stores, so
