@@ -47,8 +47,7 @@ static QString describe(const PlotPathList &paths)
         QString s = QStringLiteral("%1/%2/%3/%4:").arg(p.pen).arg(p.lineType)
                         .arg(p.patternLength).arg(p.lineTypeMode);
         for (const QLineF &l : p.segments)
-            s += QStringLiteral(" %1,%2>%3,%4").arg(exact(l.x1()), exact(l.y1()), exact(l.x2()),
-                                                   exact(l.y2()));
+            s += QStringLiteral(" %1,%2>%3,%4").arg(exact(l.x1()), exact(l.y1()), exact(l.x2()), exact(l.y2()));
         parts << s;
     }
     return parts.join(QStringLiteral(" | "));
@@ -76,25 +75,20 @@ void TestPltSolve::parse_data()
     QTest::newRow("pen up away and back joins, elsewhere breaks")
         << "PD100,200;PU0,0;PU100,200;PD300,400;PU0,0;PD5,5;"
         << "0/0/0/0: 0,0>100,200 100,200>300,400 | 0/0/0/0: 0,0>5,5";
-    QTest::newRow("spaces and decimal points skipped") << "PD100.5, 2 3;"
-                                                       << "0/0/0/0: 0,0>1005,23";
-    QTest::newRow("lone x dropped at semicolon") << "PD100;PU50,60;PD70,80;"
-                                                 << "0/0/0/0: 50,60>70,80";
+    QTest::newRow("spaces and decimal points skipped") << "PD100.5, 2 3;" << "0/0/0/0: 0,0>1005,23";
+    QTest::newRow("lone x dropped at semicolon") << "PD100;PU50,60;PD70,80;" << "0/0/0/0: 50,60>70,80";
     QTest::newRow("unfinished point lost") << "PD10,10,20,2" << "0/0/0/0: 0,0>10,10";
     QTest::newRow("pen needs its semicolon") << "SP2PD10,10;PD5,5;" << "21010/0/0/0: 0,0>5,5";
     QTest::newRow("pen takes effect at a break")
-        << "SP1;PU0,0;PD10,0;SP2;PD20,0;PU50,0;PD60,0;"
-        << "1/0/0/0: 0,0>10,0 10,0>20,0 | 2/0/0/0: 50,0>60,0";
-    QTest::newRow("LT partial keeps the mode, LT; resets")
-        << "LT2,3,4;LT1,5;PU0,0;PD10,0;LT;PU50,50;PD60,60;"
+        << "SP1;PU0,0;PD10,0;SP2;PD20,0;PU50,0;PD60,0;" << "1/0/0/0: 0,0>10,0 10,0>20,0 | 2/0/0/0: 50,0>60,0";
+    QTest::newRow("LT partial keeps the mode, LT; resets") << "LT2,3,4;LT1,5;PU0,0;PD10,0;LT;PU50,50;PD60,60;"
         << "0/1/5/4: 0,0>10,0 | 0/0/0/0: 50,50>60,60";
     QTest::newRow("LT separators not collapsed") << "LT3,,7;PD10,0;" << "0/3/0/7: 0,0>10,0";
     QTest::newRow("PA follows the last PD/PU") << "PD;PA10,0;PU;PA20,0;PD30,0;"
                                                 << "0/0/0/0: 0,0>10,0 | 0/0/0/0: 20,0>30,0";
     QTest::newRow("numbers read as toInt does") << "PU-5,-2147483648;PD2147483648,7,1-2,3;"
                                                 << "0/0/0/0: -5,-2147483648>0,7 0,7>0,3";
-    QTest::newRow("other instructions skipped") << "IN;MD1,2,3;PR5,5;pd9,9;PU1,1;PD2,2;"
-                                                << "0/0/0/0: 1,1>2,2";
+    QTest::newRow("other instructions skipped") << "IN;MD1,2,3;PR5,5;pd9,9;PU1,1;PD2,2;" << "0/0/0/0: 1,1>2,2";
 }
 
 void TestPltSolve::parse()
@@ -138,10 +132,8 @@ void TestPltSolve::split_data()
                                 << QStringList{"MD0,0,800,600,3;", "SP1;A;", "SP2;B;"};
     QTest::newRow("header is up to the first semicolon") << "IN;MD0,0,1,1,3;SP1;x"
                                                          << QStringList{"IN;", "SP1;x", ""};
-    QTest::newRow("MD broken by a line feed") << "MD0,0\n;SP1;a;SP2;b;"
-                                              << QStringList{"", "SP1;a;", "SP2;b;"};
-    QTest::newRow("SP2 before SP1, no end mark") << "SP2;a;SP1;b;"
-                                                 << QStringList{"", "SP1;b;", "SP2;a;SP1;b;"};
+    QTest::newRow("MD broken by a line feed") << "MD0,0\n;SP1;a;SP2;b;" << QStringList{"", "SP1;a;", "SP2;b;"};
+    QTest::newRow("SP2 before SP1, no end mark") << "SP2;a;SP1;b;" << QStringList{"", "SP1;b;", "SP2;a;SP1;b;"};
     QTest::newRow("empty") << "" << QStringList{"", "", ""};
 }
 
@@ -203,14 +195,12 @@ void TestPltSolve::compensate_data()
         << polyline({0, 0, 100, 0, 100, -100}) << 10.0 << 0.0
         << "PU10,0;PD110,0,110,-3,108,-6,106,-8,103,-10,100,-10,100,-110;";
     QTest::newRow("counter-clockwise right angle: one step fewer")
-        << polyline({0, 0, 100, 0, 100, 100}) << 10.0 << 0.0
-        << "PU10,0;PD110,0,109,4,107,7,104,9,100,10,100,110;";
+        << polyline({0, 0, 100, 0, 100, 100}) << 10.0 << 0.0 << "PU10,0;PD110,0,109,4,107,7,104,9,100,10,100,110;";
     QTest::newRow("unjoined segments get a straight joint")
         << PlotPath{2, 0, 0, 0, {QLineF(0, 0, 100, 0), QLineF(100, 100, 200, 100)}} << 10.0 << 0.0
         << "PU10,0;PD110,0,110,100,210,100;";
     QTest::newRow("nearly straight inner joint ends at B's end")
-        << polyline({0, 0, 100, 0, 200, 10, 300, 10}) << 10.0 << 0.0
-        << "PU10,0;PD110,0,210,11,210,10,310,10;";
+        << polyline({0, 0, 100, 0, 200, 10, 300, 10}) << 10.0 << 0.0 << "PU10,0;PD110,0,210,11,210,10,310,10;";
     QTest::newRow("overcut: part of the first side") << rectangle(0, 0, 400, 400) << 0.0 << 100.0
                                                      << "PU0,0;PD400,0,400,400,0,400,0,0,100,0;";
     QTest::newRow("overcut: exactly the first side") << rectangle(0, 0, 400, 400) << 0.0 << 400.0
@@ -235,8 +225,7 @@ void TestPltSolve::compensate()
     PlotPath out = solve.compensateKnife({path}, knife, close).first();
     if (knife == 0)
         out.segments.erase(std::remove_if(out.segments.begin(), out.segments.end(),
-                                          [](const QLineF &s) { return s.length() == 0; }),
-                           out.segments.end());
+                                          [](const QLineF &s) { return s.length() == 0; }), out.segments.end());
     QCOMPARE(solve.serializeCut({out}), "SP2;" + body + "PU;!PG;");
 }
 
@@ -270,8 +259,7 @@ PlotPath jointByJoint(const PltSolve &solve, const PlotPath &path, double knife,
         const QLineF a = shifted(segs[j - 1]), b = shifted(segs[j]);
         const double turn = a.angleTo(b);
         const int n = turn < 30 || turn >= 330 ? 0 : turn < 60 || turn >= 300 ? 3
-            : turn < 90 || turn >= 270 ? 4 : turn < 120 || turn >= 240 ? 5
-            : turn < 150 || turn >= 210 ? 6 : 7;
+            : turn < 90 || turn >= 270 ? 4 : turn < 120 || turn >= 240 ? 5 : turn < 150 || turn >= 210 ? 6 : 7;
         if (n == 0)
             out.segments << QLineF(a.p2(), j + 1 < segs.size() ? b.p2() : b.p1());
         else
@@ -302,8 +290,7 @@ PlotPathList awkwardPaths()
     for (double turn : {29.9, 29.9999999, 30.0, 30.0000001, 30.1}) {
         PlotPath bends{2, 0, 0, 0, {QLineF(0, 0, 300, 0)}};
         for (double heading : {turn, 0.0, -turn, 0.0})
-            bends.segments << QLineF::fromPolar(300, heading)
-                                  .translated(bends.segments.last().p2());
+            bends.segments << QLineF::fromPolar(300, heading).translated(bends.segments.last().p2());
         paths << bends;
     }
     paths << polyline({0, 0, 400, 0, 0, 0, 400, 0}) << polyline({0, 0, 100, 0, 100, 0, 100, 100})
@@ -348,8 +335,7 @@ void TestPltSolve::sameAsJointByJoint()
     for (int i = 0; i < in.size(); ++i) {
         const PlotPath expected = jointByJoint(solve, in[i], knife, close);
         const bool same = out[i].pen == expected.pen && out[i].lineType == expected.lineType
-            && out[i].patternLength == expected.patternLength
-            && out[i].segments.size() == expected.segments.size()
+            && out[i].patternLength == expected.patternLength && out[i].segments.size() == expected.segments.size()
             && std::memcmp(out[i].segments.constData(), expected.segments.constData(),
                            sizeof(QLineF) * size_t(expected.segments.size())) == 0;
         QVERIFY2(same, qPrintable(QStringLiteral("path %1: %2\nexpected %3")
