@@ -37,10 +37,7 @@ struct ScriptedCutter
     bool start()
     {
         QString why;
-        const bool ok = node.start(&why);
-        if (!ok)
-            qWarning() << why;
-        return ok;
+        return node.start(&why) || (qWarning() << why, false);
     }
     QByteArray reply;
     QByteArray received;
@@ -71,26 +68,20 @@ private slots:
     void cleanup() { bed.reset(); }
     void driverModelKeepsUsblpRules();
     void listsAttachedCutterInterfaces();
-    void replyIsOneTransferUpToNul();
-    void nodeHeldAcrossExchanges();
-    void staleRepliesDroppedBeforeEachCommand();
-    void cutterInUseByAnotherProgram();
-    void unplugEndsEveryWaitAndReplugWorks();
+    void repliesStaleRepliesAndAnotherProgram();
+    void nodeHeldUntilUnpluggedOrLetGo();
     void stopAbandonsWriteNotTaken();
     void hotplugRefreshKeepsJobCutter();
 
 private:
-    // The cutter "1-2" behind `node`, selected on `usb`.
-    MockUsbDevice plugCutter(UsbOperate &usb, const QString &node, const QString &lp = "lp0")
+    // The cutter "1-2" behind `node`, selected on `usb`, whose waits end after
+    // 2 s from `clock`, so a lost reply fails a test instead of hanging it.
+    MockUsbDevice plugCutter(UsbOperate &usb, const QString &node, QElapsedTimer &clock, const QString &lp = "lp0")
     {
         usb.setDevice("1-2:1.0");
-        return bed->plug("1-2", lp, lp.mid(2).toInt(), node);
-    }
-    // Ends the link's waits after 2 s, so a lost reply fails a test instead of hanging it.
-    static void bound(UsbOperate &usb, QElapsedTimer &clock)
-    {
         clock.start();
         usb.setStopCondition([&clock] { return clock.elapsed() > 2000; });
+        return bed->plug("1-2", lp, lp.mid(2).toInt(), node);
     }
     std::unique_ptr<MockUsb> bed;
 };
@@ -163,14 +154,17 @@ void TestUsbLink::listsAttachedCutterInterfaces()
 }
 
 // One read is one transfer of at most 64 bytes, cut at a NUL; Latin-1.
-void TestUsbLink::replyIsOneTransferUpToNul()
+// Whatever the driver holds unread when a command is written (a reply nobody
+// read, one that came after its read gave up) is dropped and logged once.
+// Another program holds the cutter: nothing is sent, nothing waits, and the
+// link says why; once that program lets go, the cutter is usable.
+void TestUsbLink::repliesStaleRepliesAndAnotherProgram()
 {
     ScriptedCutter cutter;
     QVERIFY(cutter.start());
     UsbOperate usb;
-    plugCutter(usb, cutter.node.path());
     QElapsedTimer clock;
-    bound(usb, clock);
+    plugCutter(usb, cutter.node.path(), clock);
     const QByteArray exact64 = QByteArray(63, 'A') + ';';
     cutter.node.send(exact64 + "\xe9;");
     QCOMPARE(usb.readReply(-1), QString::fromLatin1(exact64));
@@ -181,51 +175,8 @@ void TestUsbLink::replyIsOneTransferUpToNul()
     clock.start();
     QCOMPARE(usb.readReply(300), QString()); // nothing more: the time-out gives the empty reply
     QVERIFY(clock.elapsed() >= 290);
-}
 
-// The cutter answers before the program's write returns. The node stays open
-// from the first use, so that answer is read; presence checks and the device
-// list do not open it again. Selecting another cutter lets it go.
-void TestUsbLink::nodeHeldAcrossExchanges()
-{
-    SimConfig config;
-    config.busyMs = 0;
-    CutterSimServer sim(config);
-    const QString node = sim.openUsbNode();
-    QVERIFY(!node.isEmpty());
-    UsbOperate usb;
-    plugCutter(usb, node);
-    QElapsedTimer clock;
-    bound(usb, clock);
-    for (int i = 0; i < 3; ++i) {
-        QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
-        QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
-        QVERIFY(usb.deviceExists());
-        QCOMPARE(usb.listDevices(), QStringList{"1-2:1.0"});
-    }
-    QCOMPARE(usb.waitFree(), WaitOutcome::Done);
-    UsblpNode::Counters counters = sim.usbNode()->counters();
-    QCOMPARE(counters.opens, 1);
-    QCOMPARE(counters.closes, 0);
-    QCOMPARE(counters.busyRefusals, 0);
-    QVERIFY(usb.holdsNode());
-
-    usb.setDevice(QStringLiteral("1-3:1.0"));
-    QVERIFY(!usb.holdsNode());
-    QTRY_COMPARE(sim.usbNode()->counters().closes, 1);
-}
-
-// Whatever the driver holds unread when a command is written (a reply nobody
-// read, one that came after its read gave up) is dropped and logged once.
-void TestUsbLink::staleRepliesDroppedBeforeEachCommand()
-{
-    ScriptedCutter cutter("FREE;");
-    QVERIFY(cutter.start());
-    UsbOperate usb;
-    plugCutter(usb, cutter.node.path());
-    QElapsedTimer clock;
-    bound(usb, clock);
-    QVERIFY(usb.deviceExists());
+    cutter.reply = "FREE;";
     cutter.node.send("MD_OK;");
     cutter.node.send("NOPAPER;");
     QTest::ignoreMessage(QtInfoMsg, "discarded stale reply: \"MD_OK;NOPAPER;\"");
@@ -234,49 +185,54 @@ void TestUsbLink::staleRepliesDroppedBeforeEachCommand()
     QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;"))); // nothing stale: nothing logged
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
     QCOMPARE(cutter.received, QByteArray("CMD:10;CMD:10;"));
-}
 
-// Another program holds the cutter: nothing is sent, nothing waits, and the
-// link says why; once that program lets go, the cutter is usable.
-void TestUsbLink::cutterInUseByAnotherProgram()
-{
-    ScriptedCutter cutter("FREE;");
-    QVERIFY(cutter.start());
-    UsbOperate usb;
-    plugCutter(usb, cutter.node.path());
+    usb.setDevice(QStringLiteral("1-3:1.0")); // lets the node go
+    QTRY_COMPARE(cutter.node.counters().closes, 1);
+    usb.setDevice(QStringLiteral("1-2:1.0"));
     const int other = openNode(cutter.node.path());
     QVERIFY(other >= 0);
     QSignalSpy inUse(&usb, &UsbOperate::cutterInUse);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
-    QElapsedTimer clock;
-    bound(usb, clock);
+    clock.start();
     QVERIFY(!usb.deviceExists());
     QVERIFY(!usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.waitFree(), WaitOutcome::NoCutter);
     QVERIFY(clock.elapsed() < 300);
     QVERIFY(inUse.count() >= 1);
-    QCOMPARE(cutter.received, QByteArray());
+    QCOMPARE(cutter.received, QByteArray("CMD:10;CMD:10;"));
     ::close(other);
     QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
 }
 
-// Unplugged: every operation ends at once and the node is let go; plugged
-// back (under another lpN), the same link uses the cutter again.
-void TestUsbLink::unplugEndsEveryWaitAndReplugWorks()
+// The cutter answers before the program's write returns. The node stays open
+// from the first use, so that answer is read; presence checks and the device
+// list do not open it again. Unplugged: every operation ends at once and the
+// node is let go; plugged back (under another lpN), the same link uses the
+// cutter again. Selecting another cutter lets it go.
+void TestUsbLink::nodeHeldUntilUnpluggedOrLetGo()
 {
     SimConfig config;
     config.busyMs = 0;
     CutterSimServer sim(config);
     const QString node = sim.openUsbNode();
+    QVERIFY(!node.isEmpty());
     UsbOperate usb;
-    const MockUsbDevice d = plugCutter(usb, node);
     QElapsedTimer clock;
-    bound(usb, clock);
-    QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
-    QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+    const MockUsbDevice d = plugCutter(usb, node, clock);
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
+        QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
+        QVERIFY(usb.deviceExists());
+        QCOMPARE(usb.listDevices(), QStringList{"1-2:1.0"});
+    }
+    QCOMPARE(usb.waitFree(), WaitOutcome::Done);
+    const UsblpNode::Counters counters = sim.usbNode()->counters();
+    QVERIFY(counters.opens == 1 && counters.closes == 0 && counters.busyRefusals == 0 && usb.holdsNode());
+
     bed->unplug(d);
     sim.hangUp();
+    clock.start();
     // The last answer must not pass for a new one, nor a missing cutter for an idle one.
     QVERIFY(!usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.readReply(), QString());
@@ -287,10 +243,15 @@ void TestUsbLink::unplugEndsEveryWaitAndReplugWorks()
     QVERIFY(!usb.holdsNode());
 
     sim.usbNode()->plug();
-    plugCutter(usb, node, "lp3");
+    plugCutter(usb, node, clock, "lp3");
     QVERIFY(usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
     QCOMPARE(usb.waitFree(), WaitOutcome::Done);
+    QVERIFY(usb.holdsNode());
+    const int closes = sim.usbNode()->counters().closes;
+    usb.setDevice(QStringLiteral("1-3:1.0"));
+    QVERIFY(!usb.holdsNode());
+    QTRY_COMPARE(sim.usbNode()->counters().closes, closes + 1);
 }
 
 void TestUsbLink::stopAbandonsWriteNotTaken()
@@ -299,9 +260,8 @@ void TestUsbLink::stopAbandonsWriteNotTaken()
     QVERIFY(cutter.start());
     cutter.node.setStalled(true); // the cutter takes nothing more
     UsbOperate usb;
-    plugCutter(usb, cutter.node.path());
     QElapsedTimer clock;
-    clock.start();
+    plugCutter(usb, cutter.node.path(), clock);
     usb.setStopCondition([&] { return clock.elapsed() > 300; });
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
