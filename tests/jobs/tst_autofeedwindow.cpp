@@ -20,24 +20,9 @@ const char *const kLocked[] = {"connectBtn", "devType", "prevMode", "nextMode", 
 
 bool allEnabled(const QWidget &window, bool enabled)
 {
-    for (const char *name : kLocked) {
+    for (const char *name : kLocked)
         if (window.findChild<QWidget *>(name)->isEnabled() != enabled)
             return false;
-    }
-    return true;
-}
-
-// config.ini in `dir` for mode 6 with the link type RJ45 (auto-feed ignores
-// it) and a one-path plot file; false when a file could not be written.
-bool writeModeSixConfig(const QTemporaryDir &dir)
-{
-    MainWidget::setSettingsPathOverride(dir.filePath("config.ini"));
-    QFile plot(dir.filePath("box.plt"));
-    QFile ini(dir.filePath("config.ini"));
-    if (!plot.open(QIODevice::WriteOnly) || !ini.open(QIODevice::WriteOnly))
-        return false;
-    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
-    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
     return true;
 }
 } // namespace
@@ -48,28 +33,54 @@ class TestAutoFeedWindow : public QObject
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); } // the run log goes to a test folder
     void runCountsDownUntilCancelInPaperBox();
-    void cutterHeldByAnotherProgram();
     void triggerKeys_data();
     void triggerKeys();
 };
 
-// Mode 6 with the link type RJ45 (auto-feed ignores it), two sheets to cut
-// and one in the container: the first is cut, the paper check of the second
+// Mode 6 with the link type RJ45 (auto-feed ignores it). First another
+// program holds the cutter's node: Start ends at once, nothing is sent, and
+// the state line says why instead of "Idle...". Then two sheets to cut and
+// one in the container: the first is cut, the paper check of the second
 // raises the box, and Cancel ends the job.
 void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
 {
     MockUsb bed;
     QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
     QTemporaryDir dir;
-    QVERIFY(writeModeSixConfig(dir));
+    MainWidget::setSettingsPathOverride(dir.filePath("config.ini"));
+    QFile plot(dir.filePath("box.plt")), ini(dir.filePath("config.ini"));
+    QVERIFY(plot.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
+    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
+    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
+    plot.close(), ini.close();
     CutterSimServer sim;
     sim.cutter().config().busyMs = 0;
     sim.cutter().config().sheets = 1;
-    bed.plug("1-2", "lp0", 0, sim.openUsbNode());
+    const QString node = sim.openUsbNode();
+    bed.plug("1-2", "lp0", 0, node);
     MainWidget window;
     window.feedIntervalSecs = 0;
-    window.findChild<QSpinBox *>("count")->setValue(2);
+    auto *count = window.findChild<QSpinBox *>("count");
     auto *start = window.findChild<QPushButton *>("startBtn");
+    auto *state = window.findChild<QLabel *>("stateText");
+    auto *result = window.findChild<QLabel *>("resultText");
+    count->setValue(2);
+    {
+        QFile other(node);
+        QVERIFY(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(state->text(), QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(sim.cutter().instructions().isEmpty());
+        QVERIFY(allEnabled(window, true));
+        QCOMPARE(count->value(), 2);
+        QVERIFY(result->text().endsWith(QCoreApplication::translate("CutterJobs", "%1: %2").arg(
+            QCoreApplication::translate("CutterJobs", "Not started"),
+            QCoreApplication::translate("CutterJobs", "the cutter is in use by another program"))));
+    }
     QString title, startWhileRunning;
     bool lockedWhileRunning = false;
     QTimer operatorAtBox; // answers the box once it is up
@@ -89,49 +100,16 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     QCOMPARE(sim.cutter().finishedSheets().size(), 1);
     QCOMPARE(sim.cutter().instructions().last(), QStringLiteral("CMD:108")); // none after Cancel
     QCOMPARE(title, QCoreApplication::translate("MainWidget", "No Paper..."));
-    QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
-    QCOMPARE(window.findChild<QLabel *>("stateText")->text(),
-             QCoreApplication::translate("MainWidget", "Idle..."));
+    QCOMPARE(count->value(), 1);
+    QCOMPARE(state->text(), QCoreApplication::translate("MainWidget", "Idle..."));
     // The result line keeps how the run ended, with the time.
-    const QString result = window.findChild<QLabel *>("resultText")->text();
-    QVERIFY2(result.endsWith(QCoreApplication::translate("CutterJobs", "Stopped: no paper was loaded (%1 sheets done)")
-                                 .arg(1)),
-             qPrintable(result));
-    QVERIFY(QTime::fromString(result.left(5), QStringLiteral("HH:mm")).isValid());
+    QVERIFY2(result->text().endsWith(
+                 QCoreApplication::translate("CutterJobs", "Stopped: no paper was loaded (%1 sheets done)").arg(1)),
+             qPrintable(result->text()));
+    QVERIFY(QTime::fromString(result->text().left(5), QStringLiteral("HH:mm")).isValid());
     QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
     QVERIFY(lockedWhileRunning);
-    QCOMPARE(start->text(), QCoreApplication::translate("MainWidget", "Start"));
     QVERIFY(allEnabled(window, true) && start->isEnabled());
-}
-
-// Another program holds the cutter's node: Start ends at once, nothing is
-// sent, and the state line says why instead of "Idle...".
-void TestAutoFeedWindow::cutterHeldByAnotherProgram()
-{
-    MockUsb bed;
-    QTemporaryDir dir;
-    QVERIFY(writeModeSixConfig(dir));
-    CutterSimServer sim;
-    const QString node = sim.openUsbNode();
-    bed.plug("1-2", "lp0", 0, node);
-    MainWidget window;
-    window.findChild<QSpinBox *>("count")->setValue(1);
-    QFile other(node);
-    QVERIFY(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
-    QElapsedTimer clock;
-    clock.start();
-    QTest::mouseClick(window.findChild<QPushButton *>("startBtn"), Qt::LeftButton);
-    QTRY_COMPARE(window.findChild<QLabel *>("stateText")->text(),
-                 QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
-    QVERIFY(clock.elapsed() < 1000);
-    QVERIFY(sim.cutter().instructions().isEmpty());
-    QVERIFY(allEnabled(window, true));
-    QCOMPARE(window.findChild<QSpinBox *>("count")->value(), 1);
-    QVERIFY(window.findChild<QLabel *>("resultText")->text().endsWith(
-        QCoreApplication::translate("CutterJobs", "%1: %2")
-            .arg(QCoreApplication::translate("CutterJobs", "Not started"),
-                 QCoreApplication::translate("CutterJobs", "the cutter is in use by another program"))));
 }
 
 void TestAutoFeedWindow::triggerKeys_data()
