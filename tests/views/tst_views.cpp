@@ -17,6 +17,14 @@
 #include <random>
 
 using Points = QList<QPoint>;
+// A route sample: the switches, then points that are dark, light, red (the
+// overcut, with close offset) and not red.
+struct Route
+{
+    bool knife, close;
+    Points dark, light, red, notRed;
+};
+Q_DECLARE_METATYPE(Route)
 
 static bool isRed(QRgb p) { return qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110; }
 
@@ -45,12 +53,11 @@ private slots:
     void init();
     void cleanup() { delete view; }
     void wheelZoomsAndDragPans();
-    void pictureFollowsPensAndEveryChangeOfPaths();
+    void pictureFollowsPensPathsAndSwitches();
     void batchedMatchesSegmentBySegment();
     void sourceReadsAsThePlotReader();
     void routeSampleAndKnife_data();
     void routeSampleAndKnife();
-    void cutOrderAndPlacesPixels();
     void windowPreviewFollowsTheOptions();
 
 private:
@@ -96,9 +103,7 @@ void TestViews::wheelZoomsAndDragPans()
     // drag starts from it.
     const QList<QPair<QPoint, int>> steps = {{{200, 150}, -120}, {{3, 297}, 120}, {{3, 297}, 120},
         {{3, 297}, 120}, {{137, 61}, 120}, {{137, 61}, -120}, {{137, 61}, 0}};
-    const auto plotAt = [&](QPoint p) {
-        return QPointF(p) / view->scale - QPointF(view->offsetX, view->offsetY);
-    };
+    const auto plotAt = [&](QPoint p) { return QPointF(p) / view->scale - QPointF(view->offsetX, view->offsetY); };
     for (const auto &[cursor, delta] : steps) {
         const QPointF before = plotAt(cursor);
         wheel(cursor, delta);
@@ -137,7 +142,7 @@ void TestViews::wheelZoomsAndDragPans()
              QList<int>({6000, 6000, 26733 - 8000, 26733 - 8000}));
 }
 
-void TestViews::pictureFollowsPensAndEveryChangeOfPaths()
+void TestViews::pictureFollowsPensPathsAndSwitches()
 {
     QVERIFY(pixel(200, 150) != qRgb(255, 255, 255)); // the bed picture at the starting offset
     // Plot x 60000..90000 is pixels 10..310 and y -20050 the middle of pixel
@@ -164,6 +169,26 @@ void TestViews::pictureFollowsPensAndEveryChangeOfPaths()
     QVERIFY(black > 100 && black < 240);
     view->paths.clear();
     QCOMPARE(pixel(150, 150), qRgb(255, 255, 255));
+
+    // Three paths setting out to the right from pixel (10, y): the first on
+    // row 150, the last on row 200.
+    path = PlotPath();
+    for (const double y : {-20050, -22550, -25050}) {
+        path.segments = {QLineF(60000, y, 90000, y)};
+        view->paths << path;
+    }
+    const auto white = [&](int x, int y) { return pixel(x, y) == qRgb(255, 255, 255); };
+    QCOMPARE(pixel(150, 150), qRgb(0, 0, 0));
+    // Each start has a dot and an arrowhead 14 pixels on, its arms 6 back and 3 aside.
+    QVERIFY(white(8, 150) && white(20, 148) && white(150, 100));
+    view->cutOrder = true;
+    QCOMPARE(pixel(150, 150), cutOrderColour(0, 3).rgb());
+    QCOMPARE(cutOrderColour(0, 3), QColor(Qt::blue));
+    QCOMPARE(pixel(150, 200), cutOrderColour(2, 3).rgb());
+    QCOMPARE(cutOrderColour(2, 3), QColor(Qt::red));
+    QVERIFY(!white(8, 150) && !white(20, 148));
+    view->placeOffsets = {{0, 5000}}; // 50 pixels up
+    QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
 }
 
 static PlotPathList randomPaths(unsigned seed)
@@ -240,8 +265,7 @@ void TestViews::sourceReadsAsThePlotReader()
     const QByteArray crlf = edit("\n", "\r\n");
     const QByteArray foreign = edit("SP2;", "\xc3\xa9\xff\xe2\x82SP2;PU0,0;PD50,50;");
     const QByteArrayList files = {crlf, boxPlot, edit("PU400,1000", "PU500,1000"), boxPlot, crlf,
-                                  edit("PD3600,400", "PD36\r00,400"), foreign, boxPlot,
-                                  foreign, "", boxPlot};
+                                  edit("PD3600,400", "PD36\r00,400"), foreign, boxPlot, foreign, "", boxPlot};
     const QString file = dir.filePath(QStringLiteral("sheet.plt"));
     const PltSolve solve;
     PreviewSource source;
@@ -267,85 +291,47 @@ void TestViews::sourceReadsAsThePlotReader()
 // edges at x 85 and 115, or the pen's wider body.
 void TestViews::routeSampleAndKnife_data()
 {
-    QTest::addColumn<bool>("knife");
-    QTest::addColumn<bool>("close");
-    QTest::addColumn<Points>("dark");
-    QTest::addColumn<Points>("light");
-    QTest::addColumn<Points>("red");    // with close offset: where the overcut lies
-    QTest::addColumn<Points>("notRed"); // ... and where it does not
+    QTest::addColumn<Route>("r");
     const Points sides{{100, 40}, {160, 100}, {100, 160}, {40, 100}};
     // On the quarter arcs round each corner, and the top side run on.
     const Points route{{164, 44}, {155, 164}, {35, 155}, {44, 35}, {163, 40}};
-    QTest::newRow("plain") << false << false << sides << route << Points() << Points();
-    QTest::newRow("overcut from the corner") << false << true << sides << route
-                                             << Points{{42, 40}, {48, 40}}
-                                             << Points{{37, 40}, {53, 40}};
-    QTest::newRow("knife route") << true << false << (sides + route) << Points() << Points()
-                                 << Points();
+    QTest::newRow("plain") << Route{false, false, sides, route, {}, {}};
+    QTest::newRow("overcut from the corner")
+        << Route{false, true, sides, route, {{42, 40}, {48, 40}}, {{37, 40}, {53, 40}}};
+    QTest::newRow("knife route") << Route{true, false, sides + route, {}, {}, {}};
     QTest::newRow("overcut where the top side begins")
-        << true << true << (sides + route) << Points() << Points{{48, 40}, {54, 40}}
-        << Points{{43, 40}, {59, 40}};
+        << Route{true, true, sides + route, {}, {{48, 40}, {54, 40}}, {{43, 40}, {59, 40}}};
 }
 
 void TestViews::routeSampleAndKnife()
 {
-    QFETCH(bool, knife);
-    QFETCH(bool, close);
-    QFETCH(Points, dark);
-    QFETCH(Points, light);
-    QFETCH(Points, red);
-    QFETCH(Points, notRed);
+    QFETCH(Route, r);
     CutView cut;
     cut.resize(200, 200);
-    cut.knifeOffsetOn = knife;
-    cut.closeOffsetOn = close;
+    cut.knifeOffsetOn = r.knife;
+    cut.closeOffsetOn = r.close;
     const QImage image = cut.grab().toImage();
-    for (const QPoint &p : dark)
+    for (const QPoint &p : r.dark)
         QVERIFY2(darkNear(image, p), qPrintable(QString("%1,%2").arg(p.x()).arg(p.y())));
-    for (const QPoint &p : light)
+    for (const QPoint &p : r.light)
         QVERIFY(qGray(image.pixel(p)) > 180);
-    for (const QPoint &p : red)
+    for (const QPoint &p : r.red)
         QVERIFY(isRed(image.pixel(p)));
-    for (const QPoint &p : notRed)
+    for (const QPoint &p : r.notRed)
         QVERIFY(!isRed(image.pixel(p)));
     int reds = 0;
-    for (int y = 0; y < 200; ++y)
-        for (int x = 0; x < 200; ++x)
-            reds += isRed(image.pixel(x, y));
-    QCOMPARE(reds > 0, close);
+    for (int i = 0; i < 200 * 200; ++i)
+        reds += isRed(image.pixel(i % 200, i / 200));
+    QCOMPARE(reds > 0, r.close);
 
     KnifeView side;
     side.resize(200, 150);
-    side.knifeOffsetOn = knife;
+    side.knifeOffsetOn = r.knife;
     const QImage sideImage = side.grab().toImage();
     const Points pen{{66, 25}, {133, 25}, {83, 70}}, holder{{85, 25}, {115, 25}, {115, 75}};
-    for (const QPoint &p : knife ? holder : pen)
+    for (const QPoint &p : r.knife ? holder : pen)
         QVERIFY(darkNear(sideImage, p));
-    QCOMPARE(darkNear(sideImage, {66, 25}), !knife);
-}
-
-// Far from the bed picture, three paths setting out to the right from pixel
-// (10, y): the first on row 150, the last on row 200.
-void TestViews::cutOrderAndPlacesPixels()
-{
-    view->offsetX = -59000, view->offsetY = -5000;
-    PlotPath path;
-    for (const double y : {-20050, -22550, -25050}) {
-        path.segments = {QLineF(60000, y, 90000, y)};
-        view->paths << path;
-    }
-    const auto white = [&](int x, int y) { return pixel(x, y) == qRgb(255, 255, 255); };
-    QCOMPARE(pixel(150, 150), qRgb(0, 0, 0));
-    // Each start has a dot and an arrowhead 14 pixels on, its arms 6 back and 3 aside.
-    QVERIFY(white(8, 150) && white(20, 148) && white(150, 100));
-    view->cutOrder = true;
-    QCOMPARE(pixel(150, 150), cutOrderColour(0, 3).rgb());
-    QCOMPARE(cutOrderColour(0, 3), QColor(Qt::blue));
-    QCOMPARE(pixel(150, 200), cutOrderColour(2, 3).rgb());
-    QCOMPARE(cutOrderColour(2, 3), QColor(Qt::red));
-    QVERIFY(!white(8, 150) && !white(20, 148));
-    view->placeOffsets = {{0, 5000}}; // 50 pixels up
-    QCOMPARE(pixel(150, 100), cutOrderColour(0, 3).rgb());
+    QCOMPARE(darkNear(sideImage, {66, 25}), !r.knife);
 }
 
 // The window's preview: offsets in mm reach the cut paths as plotter units
