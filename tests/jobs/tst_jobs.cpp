@@ -220,9 +220,24 @@ struct Case
     std::function<void(Rig &)> check = {};
 };
 
+// An origin command or the calibration (op 0 set, 1 back, 2 calibration)
+// with a fault and the marks the camera reads; then what is sent (the
+// calibration's from the move under the camera), the boxes shown and how the
+// result line begins.
+struct Carriage
+{
+    int op;
+    QString fault;
+    QStringList marks;
+    QString expected;
+    QStringList boxes;
+    QString result;
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Case)
+Q_DECLARE_METATYPE(Carriage)
 
 class TestJobs : public QObject
 {
@@ -599,45 +614,37 @@ void TestJobs::timeLeft()
 // moves or draws nothing; an invalid address shows no box at all.
 void TestJobs::carriage_data()
 {
-    QTest::addColumn<int>("op"); // set, back, calibration
-    QTest::addColumn<bool>("usb");
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QStringList>("marks");
-    QTest::addColumn<QString>("expected"); // calibration: from the move under the camera
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QString>("result"); // how the result line begins
+    QTest::addColumn<Carriage>("c");
     const char *ops[] = {"set", "back", "calibration"};
     const QStringList none, error{"Connect Error!"}, asked{"Start Auto-Adjust"},
         done = asked + QStringList{"Auto-Adjust Completed!"};
     const QString read = QStringLiteral("PU0,0;CMD:10;CMD:106;");
     const QString oneOff = read + "CMD:201,39,1;PU40,40;CMD:10;CMD:106;";
     const char *actions[] = {"Set Origin", "Back Origin", "Auto-Adjust"};
-    QTest::newRow("set") << 0 << false << "" << none << "CMD:203;" << QStringList{"Set"}
-                         << "Origin stored: 1000, 100";
-    QTest::newRow("back") << 1 << false << "" << none << "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;"
-                          << QStringList{"Back"} << "Back at the origin 1200, -35";
+    QTest::newRow("set") << Carriage{0, "", none, "CMD:203;", {"Set"}, "Origin stored: 1000, 100"};
+    QTest::newRow("back") << Carriage{1, "", none, "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;", {"Back"},
+                                      "Back at the origin 1200, -35"};
     for (int op = 0; op < 3; ++op) {
         const QStringList pre = op == 2 ? asked : none;
         const QStringList failed = pre + error;
         const QString action = QString::fromLatin1(actions[op]);
-        QTest::addRow("%s, invalid address", ops[op]) << op << false << "invalid address" << none << ""
-            << pre << action + ": the cutter address \"127.0.0\" is not valid";
-        QTest::addRow("%s, cutter off", ops[op]) << op << false << "off" << none << "" << failed
-            << "Connect Error: no answer from 127.0.0.1 port ";
+        QTest::addRow("%s, invalid address", ops[op]) << Carriage{op, "invalid address", none, "", pre,
+            action + ": the cutter address \"127.0.0\" is not valid"};
+        QTest::addRow("%s, cutter off", ops[op])
+            << Carriage{op, "off", none, "", failed, "Connect Error: no answer from 127.0.0.1 port "};
         // No USB cutter: no old reply may be taken for a position or a measurement.
-        QTest::addRow("%s, no USB cutter", ops[op]) << op << true << "" << none << "" << failed
-            << action + ": no USB cutter 9-9:1.0 is attached";
+        QTest::addRow("%s, no USB cutter", ops[op])
+            << Carriage{op, "USB", none, "", failed, action + ": no USB cutter 9-9:1.0 is attached"};
         if (op == 2) // no pattern to draw: nothing is sent
-            QTest::addRow("calibration, no pattern") << op << false << "no pattern" << none << "" << pre
-                << "Auto-Adjust: the calibration pattern /nonexistent/CIR.plt cannot be read (";
+            QTest::addRow("calibration, no pattern") << Carriage{op, "no pattern", none, "", pre,
+                "Auto-Adjust: the calibration pattern /nonexistent/CIR.plt cannot be read ("};
         if (op < 2)
-            QTest::addRow("%s, no reply", ops[op]) << op << false << "hang up" << none << "CMD:203;"
-                << error << action + ": the cutter did not answer";
+            QTest::addRow("%s, no reply", ops[op])
+                << Carriage{op, "hang up", none, "CMD:203;", error, action + ": the cutter did not answer"};
     }
     const QString noMark = QStringLiteral("Auto-Adjust: the mark was not found; check the pen drawing");
     const auto calibration = [&](const QStringList &marks, const QString &sent, const QString &result) {
-        QTest::newRow(qPrintable(marks.join(' ')))
-            << 2 << false << "" << marks << sent << (result == noMark ? asked : done) << result;
+        QTest::newRow(qPrintable(marks.join(' '))) << Carriage{2, "", marks, sent, result == noMark ? asked : done, result};
     };
     calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;",
                 "Auto-Adjust: camera offset stored as 40.0, 2.0 mm");
@@ -655,45 +662,39 @@ void TestJobs::carriage_data()
 
 void TestJobs::carriage()
 {
-    QFETCH(int, op);
-    QFETCH(bool, usb);
-    QFETCH(QString, fault);
-    QFETCH(QStringList, marks);
-    QFETCH(QString, expected);
-    QFETCH(QStringList, boxes);
-    QFETCH(QString, result);
+    QFETCH(Carriage, c);
     Rig rig;
-    if (op < 2)
+    if (c.op < 2)
         rig.sim->cutter().config().scriptedReplies = QStringList{"1000,100;"};
-    rig.sim->cutter().config().markReplies = marks;
-    rig.host.settings.usbDevice = QStringLiteral("9-9:1.0");
+    rig.sim->cutter().config().markReplies = c.marks;
+    rig.host.settings.usbDevice = QStringLiteral("9-9:1.0"); // no such cutter
     rig.host.answers = {true};
-    if (fault == QLatin1String("invalid address"))
+    if (c.fault == "invalid address")
         rig.host.settings.cutterAddress = QStringLiteral("127.0.0");
-    if (fault == QLatin1String("off"))
+    if (c.fault == "off")
         rig.sim->stopListening();
-    if (fault == QLatin1String("no pattern"))
+    if (c.fault == "no pattern")
         rig.session->options.calibrationPatternPath = QStringLiteral("/nonexistent/CIR.plt");
-    if (fault == QLatin1String("hang up")) {
+    if (c.fault == "hang up") {
         rig.sim->faults().silent = true;
         QTimer::singleShot(200, rig.sim.get(), [&] { rig.sim->dropConnection(); });
     }
-    const JobLink link = usb ? U : N;
+    const JobLink link = c.fault == "USB" ? U : N;
     rig.await([&] {
-        return op == 2 ? rig.session->autoAdjust(link)
-            : op == 1  ? rig.session->backOrigin(link, rig.origin)
-                       : rig.session->setOrigin(link);
+        return c.op == 2 ? rig.session->autoAdjust(link)
+            : c.op == 1  ? rig.session->backOrigin(link, rig.origin)
+                         : rig.session->setOrigin(link);
     });
     const QString sent = rig.received();
-    QCOMPARE(op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, expected);
-    QVERIFY(op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
-    QCOMPARE(rig.host.boxes, boxes);
-    QCOMPARE(rig.origin, boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
+    QCOMPARE(c.op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, c.expected);
+    QVERIFY(c.op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
+    QCOMPARE(rig.host.boxes, c.boxes);
+    QCOMPARE(rig.origin, c.boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
     // Every outcome is said once, failures (even those without a box) as failures.
     QCOMPARE(rig.host.results.size(), 1);
-    QVERIFY2(rig.host.results.first().startsWith(result), qPrintable(rig.host.results.first()));
-    QCOMPARE(rig.host.lastFailed, !result.startsWith("Origin") && !result.startsWith("Back at")
-                                      && !result.contains("stored as"));
+    QVERIFY2(rig.host.results.first().startsWith(c.result), qPrintable(rig.host.results.first()));
+    QCOMPARE(rig.host.lastFailed,
+             !c.result.startsWith("Origin") && !c.result.startsWith("Back at") && !c.result.contains("stored as"));
 }
 
 // Beside the program in the build tree, in share/cutterdesk once installed;
