@@ -21,24 +21,21 @@ int px(const Image &b, int x, int y)
     return (i >= 0 && i < W * H) ? b[size_t(i)] : 0;
 }
 
+// Adaptive threshold over an integral image: a pixel is set where it is
+// darker than 95 % of its window's mean.
 Image threshold(const uint8_t *g)
 {
     std::vector<long long> I(W * H);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x)
-            I[y * W + x] = g[y * W + x] + (x ? I[y * W + x - 1] : 0) + (y ? I[(y - 1) * W + x] : 0)
-                - (x && y ? I[(y - 1) * W + x - 1] : 0);
+    for (int i = 0, x = 0, y = 0; i < W * H; x = ++i % W, y = i / W)
+        I[i] = g[i] + (x ? I[i - 1] : 0) + (y ? I[i - W] : 0) - (x && y ? I[i - W - 1] : 0);
     const int s = (W / 8) / 2;
     Image b(W * H, 0);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            const int x1 = std::max(0, x - s), x2 = std::min(W - 1, x + s);
-            const int y1 = std::max(0, y - s), y2 = std::min(H - 1, y + s);
-            const long long sum =
-                I[y2 * W + x2] - I[y1 * W + x2] - I[y2 * W + x1] + I[y1 * W + x1];
-            const long long count = (long long)(x2 - x1) * (y2 - y1);
-            b[y * W + x] = (sum * 95) / 100 > count * g[y * W + x] ? 255 : 0;
-        }
+    for (int i = 0, x = 0, y = 0; i < W * H; x = ++i % W, y = i / W) {
+        const int x1 = std::max(0, x - s), x2 = std::min(W - 1, x + s);
+        const int y1 = std::max(0, y - s), y2 = std::min(H - 1, y + s);
+        const long long sum = I[y2 * W + x2] - I[y1 * W + x2] - I[y2 * W + x1] + I[y1 * W + x1];
+        b[i] = (sum * 95) / 100 > (long long)(x2 - x1) * (y2 - y1) * g[i] ? 255 : 0;
+    }
     return b;
 }
 
@@ -48,13 +45,12 @@ Image morph(const Image &in, bool erode)
 {
     Image out(W * H, 0);
     for (int y = 1; y < H - 1; ++y)
-        for (int x = 1; x < W - 1; ++x)
+        for (int x = 1, i = y * W + 1; x < W - 1; ++x, ++i)
             if (erode)
-                out[y * W + x] = in[y * W + x] && in[y * W + x - 1] && in[y * W + x + 1]
-                        && in[(y - 1) * W + x] && in[(y + 1) * W + x] ? 255 : 0;
+                out[i] = in[i] && in[i - 1] && in[i + 1] && in[i - W] && in[i + W] ? 255 : 0;
             else
                 for (int k = 0; k < 9; ++k)
-                    out[y * W + x] |= in[(y + k / 3 - 1) * W + x + k % 3 - 1] == 255;
+                    out[i] |= in[i + (k / 3 - 1) * W + k % 3 - 1] == 255;
     return out;
 }
 
@@ -71,18 +67,14 @@ void label(const Image &b, glyphscan::MarkSearch &out)
         std::queue<int> q;
         q.push(start);
         seen[start] = true;
-        for (; !q.empty(); q.pop()) {
+        for (; !q.empty(); q.pop(), ++n) {
             const int x = q.front() % W, y = q.front() / W;
-            ++n;
             minX = std::min(minX, x), maxX = std::max(maxX, x);
             minY = std::min(minY, y), maxY = std::max(maxY, y);
             for (int k = 0; k < 9; ++k) {
-                const int nx = x + k % 3 - 1, ny = y + k / 3 - 1;
-                const bool inside = nx >= 0 && ny >= 0 && nx < W && ny < H;
-                if (inside && b[ny * W + nx] && !seen[ny * W + nx]) {
-                    seen[ny * W + nx] = true;
-                    q.push(ny * W + nx);
-                }
+                const int nx = x + k % 3 - 1, ny = y + k / 3 - 1, j = ny * W + nx;
+                if (nx >= 0 && ny >= 0 && nx < W && ny < H && b[j] && !seen[j])
+                    seen[j] = true, q.push(j);
             }
         }
         if (n >= 3 && out.regionCount < glyphscan::kMaxRegions)
@@ -95,14 +87,12 @@ bool disc(const Image &b, const glyphscan::RegionRecord &r)
 {
     auto count = [&](int x0, int y0, int side) {
         int n = 0;
-        for (int y = y0; y < y0 + side; ++y)
-            for (int x = x0; x < x0 + side; ++x)
-                n += px(b, x, y) == 255;
+        for (int i = 0; i < side * side; ++i)
+            n += px(b, x0 + i % side, y0 + i / side) == 255;
         return n;
     };
     const int rx = r.minX + r.boxWidth - 19, by = r.minY + r.boxHeight - 19;
-    for (int v : {count(r.minX, r.minY, 20), count(rx, r.minY, 20), count(r.minX, by, 20),
-                  count(rx, by, 20)})
+    for (int v : {count(r.minX, r.minY, 20), count(rx, r.minY, 20), count(r.minX, by, 20), count(rx, by, 20)})
         if (v / 400.1 > 0.1)
             return false;
     return count(r.boxWidth / 2 + r.minX - 4, r.boxHeight / 2 + r.minY - 4, 8) > 53;
@@ -128,14 +118,10 @@ bool circle(const Image &b, const glyphscan::RegionRecord &r)
         }
         ++misses;
     };
-    for (int y = r.minY + 3; y < r.minY + r.boxWidth - 3; ++y) {
-        edge(y, r.minX, r.minX + r.boxWidth, 1, true);
-        edge(y, r.minX + r.boxWidth, r.minX, -1, true);
-    }
-    for (int x = r.minX + 3; x < r.minX + r.boxWidth - 3; ++x) {
-        edge(x, r.minY, r.minY + r.boxHeight, 1, false);
-        edge(x, r.minY + r.boxHeight, r.minY, -1, false);
-    }
+    for (int y = r.minY + 3; y < r.minY + r.boxWidth - 3; ++y)
+        edge(y, r.minX, r.minX + r.boxWidth, 1, true), edge(y, r.minX + r.boxWidth, r.minX, -1, true);
+    for (int x = r.minX + 3; x < r.minX + r.boxWidth - 3; ++x)
+        edge(x, r.minY, r.minY + r.boxHeight, 1, false), edge(x, r.minY + r.boxHeight, r.minY, -1, false);
     return misses < 11;
 }
 
@@ -143,9 +129,7 @@ bool accepts(const Image &b, const glyphscan::RegionRecord &r, int shape, float 
 {
     const int w = r.boxWidth + 1, h = r.boxHeight + 1;
     // Shape 2 works out the size limits in single precision, shape 3 in double.
-    const auto fits = [&](auto lo, auto hi) {
-        return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi;
-    };
+    const auto fits = [&](auto lo, auto hi) { return lo <= 2 * w && 2 * w <= hi && lo <= 2 * h && 2 * h <= hi; };
     const bool square = 0.9 <= w / (h + 0.001) && w / (h + 0.001) <= 1.1;
     const double skew = std::fabs(1 - double(r.boxWidth) / r.boxHeight);
     const double m = std::max(1.0, double(size));
@@ -177,8 +161,7 @@ void searchMark(const uint8_t *half, int32_t shape, float size, glyphscan::MarkS
     for (int i = 0; i < out.regionCount; ++i) {
         const auto &r = out.regions[i];
         for (int y = r.minY; r.area < 600 && y < r.minY + r.boxHeight; ++y)
-            for (int x = r.minX; x < r.minX + r.boxWidth; ++x)
-                b[y * W + x] = 0;
+            std::fill_n(b.begin() + y * W + r.minX, r.boxWidth, 0);
     }
     for (int i = 0; i < out.regionCount; ++i) {
         const auto &r = out.regions[i];
