@@ -19,14 +19,8 @@ static QByteArray contents(const QString &path)
 static RunRecord record(const QString &plotFile = QStringLiteral("/jobs/box.plt"),
                         RunRecord::Outcome outcome = RunRecord::Outcome::Cut, int mode = 3)
 {
-    RunRecord r;
-    r.start = QDateTime(QDate(2026, 12, 7), QTime(10, 15, 3)); // local time
-    r.end = r.start.addMSecs(83400);
-    r.mode = mode;
-    r.link = QStringLiteral("1-2:1.0");
-    r.plotFile = plotFile;
-    r.outcome = outcome;
-    return r;
+    const QDateTime start(QDate(2026, 12, 7), QTime(10, 15, 3)); // local time
+    return {start, start.addMSecs(83400), mode, QStringLiteral("1-2:1.0"), plotFile, {}, {}, outcome};
 }
 
 static const QByteArray kHeader = "start,end,mode,mode title,link,plot file,QR text,mark found,outcome,seconds\n";

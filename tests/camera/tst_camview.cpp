@@ -1,22 +1,82 @@
-// The camera view's recognition overlay on frames of the simulated camera:
-// where the mark circle is drawn and when nothing is drawn, a frame that does
-// not decode, a reset; recognition off the GUI thread, the newest frame
-// winning. Recognition itself is glyphscan's and tested there.
+// The camera stream's frames and the camera view: the frame assembler
+// (markers across reads, dropped frames, the size cap, resynchronisation);
+// the view's recognition overlay on frames of the simulated camera (where
+// the mark circle is drawn and when nothing is drawn), a frame that does not
+// decode, a reset; recognition off the GUI thread, the newest frame winning.
+// Recognition itself is glyphscan's and tested there.
 #include "camscene.h"
 #include "camview.h"
+#include "framestream.h"
 
 #include <QtTest>
 
 #include <atomic>
 
-class TestCamOverlay : public QObject
+class TestCamView : public QObject
 {
     Q_OBJECT
 private slots:
+    void frames_data();
+    void frames();
+    void oversizeFrameIsDroppedAndStreamResynchronises();
     void overlay_data();
     void overlay();
     void newestFrameWins();
 };
+
+using Chunks = QList<QByteArray>;
+
+static const QByteArray jpegA = QByteArray("\xFF\xD8\xFF\xE0", 4) + "picture A";
+static const QByteArray jpegB = QByteArray("\xFF\xD8\xFF\xDB", 4) + "picture B with J_S= inside";
+
+static QByteArray framed(const QByteArray &data) { return "J_S=" + data + "J_E;"; }
+
+static Chunks feedAll(FrameStream &stream, const Chunks &chunks)
+{
+    Chunks frames;
+    for (const QByteArray &chunk : chunks)
+        stream.feed(chunk, [&frames](const QByteArray &jpeg) { frames.append(jpeg); });
+    return frames;
+}
+
+void TestCamView::frames_data()
+{
+    QTest::addColumn<Chunks>("chunks");
+    QTest::addColumn<Chunks>("expected");
+    const QByteArray a = framed(jpegA);
+    QTest::newRow("bytes around frames ignored, start marker inside is data")
+        << Chunks{"noise" + a + "\xFF\xD8" + framed(jpegB) + "tail"} << Chunks{jpegA, jpegB};
+    Chunks bytes;
+    for (char b : a)
+        bytes.append(QByteArray(1, b));
+    QTest::newRow("one byte per read: markers split") << bytes << Chunks{jpegA};
+    QTest::newRow("JJ_S= no start") << Chunks{"JJ_S=" + jpegA + "J_E;" + a} << Chunks{jpegA};
+    QTest::newRow("not a JPEG: dropped") << Chunks{framed("\xFF\xD8 no"), a} << Chunks{jpegA};
+    QTest::newRow("end marker broken by a second J is data")
+        << Chunks{"J_S=" + jpegA + "JJ_E;J_E;"} << Chunks{jpegA + "JJ_E;"};
+}
+
+void TestCamView::frames()
+{
+    QFETCH(Chunks, chunks);
+    FrameStream stream;
+    QTEST(feedAll(stream, chunks), "expected");
+}
+
+void TestCamView::oversizeFrameIsDroppedAndStreamResynchronises()
+{
+    // A frame of exactly the cap still passes; one byte more is dropped.
+    const QByteArray atCap = jpegA + QByteArray(FrameStream::kMaxFrameBytes - jpegA.size(), 'x');
+    FrameStream stream;
+    QCOMPARE(feedAll(stream, {framed(atCap)}), Chunks{atCap});
+    QCOMPARE(stream.oversizeDrops(), 0);
+
+    // The tail of the dropped frame (its end marker included) is outside any
+    // frame and ignored; the next start marker begins the next frame.
+    const Chunks frames = feedAll(stream, {"J_S=" + atCap + "y", "lost tailJ_E;", framed(jpegB)});
+    QCOMPARE(stream.oversizeDrops(), 1);
+    QCOMPARE(frames, Chunks{jpegB});
+}
 
 static const QByteArray qrText("box-1");
 
@@ -37,7 +97,7 @@ static int countPixels(const QImage &image, bool (*test)(QRgb), QRect area = QRe
     return n;
 }
 
-void TestCamOverlay::overlay_data()
+void TestCamView::overlay_data()
 {
     QTest::addColumn<bool>("seek");
     QTest::addColumn<bool>("withMark");
@@ -49,7 +109,7 @@ void TestCamOverlay::overlay_data()
     QTest::newRow("frame of another size") << true << true << QSize(800, 600) << false;
 }
 
-void TestCamOverlay::overlay()
+void TestCamView::overlay()
 {
     QFETCH(bool, seek);
     QFETCH(bool, withMark);
@@ -103,7 +163,7 @@ void TestCamOverlay::overlay()
 // A search slower than the frames: the GUI thread does not wait for it, the
 // frames that came during it are skipped but for the last, and the view shows
 // that frame with what was found in it.
-void TestCamOverlay::newestFrameWins()
+void TestCamView::newestFrameWins()
 {
     CamView view;
     view.resize(320, 240);
@@ -147,5 +207,5 @@ void TestCamOverlay::newestFrameWins()
     QVERIFY(countPixels(shot, isGreen) > 50);
 }
 
-QTEST_MAIN(TestCamOverlay)
-#include "tst_camoverlay.moc"
+QTEST_MAIN(TestCamView)
+#include "tst_camview.moc"
