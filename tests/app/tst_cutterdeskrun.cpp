@@ -89,8 +89,7 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
         c, xcb_get_property(c, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 64), nullptr));
     QVERIFY(title);
     QCOMPARE(QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(title.data())),
-                               xcb_get_property_value_length(title.data())),
-             QStringLiteral("Torvane"));
+                               xcb_get_property_value_length(title.data())), QStringLiteral("Torvane"));
 
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;

@@ -80,8 +80,7 @@ void TestMainWidget::languageChoice()
         // The version beside the release date.
         const QString version = child<QLabel>(w, "versionLB")->text();
         QVERIFY2(version.startsWith((zh ? QStringLiteral("版本 ") : QStringLiteral("Version "))
-                                    + QLatin1String(cutterdeskVersion()) + "&nbsp;"),
-                 qPrintable(version));
+                                    + QLatin1String(cutterdeskVersion()) + "&nbsp;"), qPrintable(version));
         QVERIFY2(version.contains(QRegularExpression(">Release Date:20\\d{6}</a>$")), qPrintable(version));
         // The job states come from the procedures and the auto-feed titles from the table.
         QCOMPARE(QCoreApplication::translate("CutterJobs", "Waiting for the cutter..."),

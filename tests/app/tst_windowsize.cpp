@@ -45,10 +45,7 @@ static QStringList clippedControls(QWidget &window)
         const QSize needed = c->minimumSizeHint();
         if (!window.rect().contains(inWindow) || c->width() < needed.width() || c->height() < needed.height())
             clipped << QStringLiteral("%1 %2x%3 needs %4x%5")
-                           .arg(c->objectName())
-                           .arg(c->width())
-                           .arg(c->height())
-                           .arg(needed.width())
+                           .arg(c->objectName()).arg(c->width()).arg(c->height()).arg(needed.width())
                            .arg(needed.height());
     }
     return clipped;

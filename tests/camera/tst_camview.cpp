@@ -182,8 +182,7 @@ void TestCamView::newestFrameWins()
         found.outRadius = 40;
         return found;
     });
-    const QRgb colours[] = {qRgb(250, 250, 250), qRgb(200, 200, 200), qRgb(150, 150, 150),
-                            qRgb(100, 100, 100)};
+    const QRgb colours[] = {qRgb(250, 250, 250), qRgb(200, 200, 200), qRgb(150, 150, 150), qRgb(100, 100, 100)};
     QSignalSpy shown(&view, &CamView::recognised);
     qint64 inLoadFrame = 0; // the GUI thread's time with the frames, not the search's
     for (const QRgb colour : colours) {

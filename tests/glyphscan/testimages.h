@@ -84,9 +84,8 @@ struct Frame {
     // colour `light`.
     Frame &qr(const std::string &data, int cx, int cy, int module, uint8_t dark, uint8_t light)
     {
-        QRcode *code = QRcode_encodeData(int(data.size()),
-                                         reinterpret_cast<const unsigned char *>(data.data()), 0,
-                                         QR_ECLEVEL_M);
+        const auto *bytes = reinterpret_cast<const unsigned char *>(data.data());
+        QRcode *code = QRcode_encodeData(int(data.size()), bytes, 0, QR_ECLEVEL_M);
         const int n = code->width, side = (n + 8) * module;
         block(cx - side / 2, cy - side / 2, side, side, light);
         for (int i = 0; i < n * n; ++i)

@@ -159,8 +159,7 @@ void TestGlyphscan::refusedRecords()
         QVERIFY(r.outX == 1 && r.outY == 1 && r.outWidth == 1.5f && r.outRadius == 3.0f);
     }
     QCOMPARE(QByteArray(text), QByteArray("keep"));
-    QCOMPARE(captureStdout([] { mr_interface(nullptr), qr_decode(nullptr); }),
-             "null request\nnull request\n");
+    QCOMPARE(captureStdout([] { mr_interface(nullptr), qr_decode(nullptr); }), "null request\nnull request\n");
 }
 
 // Random scenes that exercise every filter: discs, rings, open rings and
@@ -218,11 +217,9 @@ void TestGlyphscan::fastSearchMatchesReference()
         QVERIFY(glyphscan::prepareHalfImage(&r, half.data()) == glyphscan::Prep::Ready);
         glyphscan::searchMark(half.data(), shape, size, *fast, *ws);
         reference::searchMark(half.data(), shape, size, *plain);
-        QVERIFY2(fast->regionCount == plain->regionCount
-                     && fast->illegalShapeRegions == plain->illegalShapeRegions
+        QVERIFY2(fast->regionCount == plain->regionCount && fast->illegalShapeRegions == plain->illegalShapeRegions
                      && !std::memcmp(&fast->result, &plain->result, sizeof fast->result)
-                     && !std::memcmp(fast->regions, plain->regions,
-                                     sizeof(fast->regions[0]) * size_t(fast->regionCount)),
+                     && !std::memcmp(fast->regions, plain->regions, sizeof(fast->regions[0]) * size_t(fast->regionCount)),
                  qPrintable(QString("scene %1").arg(i)));
         accepted += fast->result.x != 0;
         full += fast->regionCount == glyphscan::kMaxRegions;
@@ -252,8 +249,7 @@ void TestGlyphscan::readsCode_data()
     QTest::newRow("blue modules, rgb") << Frame().qr(job, 320, 240, 6, 0, 255).rgb(true) << 0 << 40
                                        << QByteArray(job.c_str());
     QTest::newRow("zero byte cuts the text")
-        << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255) << 0 << 20
-        << QByteArray("AB");
+        << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255) << 0 << 20 << QByteArray("AB");
 }
 
 void TestGlyphscan::readsCode()
@@ -299,8 +295,7 @@ static int plainDecode(const uint8_t *half, char *text)
         zbar_image_set_data(image, clip.data(), clip.size(), nullptr);
         const bool found = zbar_scan_image(scanner, image) > 0;
         for (auto s = zbar_image_first_symbol(image); found && s; s = zbar_symbol_next(s))
-            glyphscan::copySymbolText(zbar_symbol_get_data(s),
-                                      zbar_symbol_get_data_length(s), text);
+            glyphscan::copySymbolText(zbar_symbol_get_data(s), zbar_symbol_get_data_length(s), text);
         zbar_image_ref(image, -1);
         zbar_image_scanner_destroy(scanner);
         if (found)
@@ -393,8 +388,7 @@ void TestGlyphscan::exportsTwoPlainNamesNeedsNoQt()
     names.sort();
     QCOMPARE(names, (QStringList{"mr_interface", "qr_decode"}));
     const QString needed = lines("readelf", {"-d", GLYPHSCAN_LIBRARY}).filter("NEEDED").join('\n');
-    QVERIFY2(needed.contains("libzbar") && !needed.contains("Qt", Qt::CaseInsensitive),
-             qPrintable(needed));
+    QVERIFY2(needed.contains("libzbar") && !needed.contains("Qt", Qt::CaseInsensitive), qPrintable(needed));
 }
 
 QTEST_GUILESS_MAIN(TestGlyphscan)

@@ -15,8 +15,7 @@
 
 namespace {
 // The controls a running job locks; Start stays usable as Stop.
-const char *const kLocked[] = {"connectBtn", "devType", "prevMode", "nextMode", "filePath",
-                               "setFilePath"};
+const char *const kLocked[] = {"connectBtn", "devType", "prevMode", "nextMode", "filePath", "setFilePath"};
 
 bool allEnabled(const QWidget &window, bool enabled)
 {

@@ -62,10 +62,9 @@ public:
 // first changes the text; 4000 x 3000 plotter units.
 QString outerFirstPlot(const QString &header = QStringLiteral("MD0,0,4000,3000,4;"))
 {
-    return header
-        + QStringLiteral("\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
-                         "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n"
-                         "PU1800,1300;PD2200,1300,2200,1700,1800,1700,1800,1300;\n!PG;\n");
+    return header + QStringLiteral("\nSP1;\nPU400,1000;PD3600,1000;\nSP2;\n"
+                                   "PU400,400;PD3600,400,3600,2600,400,2600,400,400;\n"
+                                   "PU1800,1300;PD2200,1300,2200,1700,1800,1700,1800,1300;\n!PG;\n");
 }
 
 // The simulated cutter on loopback, on a mocked USB node too when the rig's

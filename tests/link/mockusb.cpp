@@ -41,8 +41,7 @@ QByteArray MockUsb::add(const char *subsystem, const QByteArray &name, const QBy
 }
 
 MockUsbDevice MockUsb::plug(const QString &port, const QString &lp, int minor,
-                            const QString &nodeTarget, const char *vendor, const char *product,
-                            const char *ifnum)
+                            const QString &nodeTarget, const char *vendor, const char *product, const char *ifnum)
 {
     MockUsbDevice d;
     const QByteArray portName = port.toUtf8();

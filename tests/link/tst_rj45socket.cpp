@@ -134,8 +134,7 @@ void TestRj45Socket::parsesReplies()
         {"1,2,3", 2, 1, 2, 0}, {"1,2,3;4,5;", 3, 1, 2, 3}, {"NOMARK;", 0, 0, 0, 0}};
     for (const auto &m : marks) {
         const CutterProtocol::MarkReading got = CutterProtocol::parseMark(m.reply);
-        QVERIFY2(got.count == m.count && got.values[0] == m.a && got.values[1] == m.b
-                     && got.values[2] == m.c,
+        QVERIFY2(got.count == m.count && got.values[0] == m.a && got.values[1] == m.b && got.values[2] == m.c,
                  m.reply);
     }
 }

@@ -72,8 +72,7 @@ void TestSheet::stream_data()
     QTest::newRow("network blank: as read")
         << nested << 0 << true << false << 1 << "MD0,0,1000,1000,3;"
         << "IN;PA;SP1;PU;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;PU;!PG;";
-    QTest::newRow("starts with IN") << "IN;" + QString(kSmall) << 2 << false << false << 1 << ""
-                                    << "";
+    QTest::newRow("starts with IN") << "IN;" + QString(kSmall) << 2 << false << false << 1 << "" << "";
     QTest::newRow("empty") << "" << 5 << false << false << 1 << "" << "";
 }
 
@@ -109,8 +108,7 @@ void TestSheet::headerScanMatchesPattern()
             text += pieces.at(rng.bounded(pieces.size()));
         QCOMPARE(!solve.splitSections(text).first().isEmpty(), text.contains(header));
         QCOMPARE(leadingMdRun(text),
-                 run.match(text, 0, QRegularExpression::NormalMatch,
-                           QRegularExpression::AnchoredMatchOption).captured());
+                 run.match(text, 0, QRegularExpression::NormalMatch, QRegularExpression::AnchoredMatchOption).captured());
     }
 }
 
@@ -140,8 +138,7 @@ void TestSheet::pltjobPrintsTheSheet()
     QTemporaryDir dir;
     const QString png = dir.filePath("a.png"), svg = dir.filePath("a.svg");
     const QStringList allArgs = {"--mode", "11", "--rotate", "--knife", "0.3", "--close", "0.5",
-                                 "--crease-passes", "2", "--cut-passes", "3", "--png", png,
-                                 "--svg", svg, box};
+                                 "--crease-passes", "2", "--cut-passes", "3", "--png", png, "--svg", svg, box};
     const SheetOptions defaults = sheetOptionsFor(0, SheetLink::Usb);
     for (const auto &[args, options] : {qMakePair(QStringList{box}, defaults),
                                         qMakePair(allArgs, all)}) {
@@ -168,8 +165,7 @@ void TestSheet::pltjobRefuses_data()
     QTest::newRow("unwritable picture") << QStringList{"--png", "/nonexistent/dir/a.png", box} << 1
                                         << "cannot write";
     QTest::newRow("mode out of range") << QStringList{"--mode", "12", box} << 2 << "--mode";
-    QTest::newRow("knife beyond the form's range") << QStringList{"--knife", "2", box} << 2
-                                                   << "--knife";
+    QTest::newRow("knife beyond the form's range") << QStringList{"--knife", "2", box} << 2 << "--knife";
     QTest::newRow("no file") << QStringList{} << 2 << "plot file";
 }
 
