@@ -139,25 +139,16 @@ void TestMainWidget::storedFields()
     enum { Form, Saved, CameraOnly };
     const QString none;
     const struct { const char *name; QVariant values[3]; } fields[] = {
-        {"ssid", {"V6", "Shop floor", "Workshop"}},
-        {"passwd", {"58201946", "p=a;s#s", "s3cret"}},
-        {"ipAddr", {"192.168.137.137", "10.0.0.50", "10.0.0.50"}},
-        {"devType", {"USB", "RJ45", "USB"}},
+        {"ssid", {"V6", "Shop floor", "Workshop"}}, {"passwd", {"58201946", "p=a;s#s", "s3cret"}},
+        {"ipAddr", {"192.168.137.137", "10.0.0.50", "10.0.0.50"}}, {"devType", {"USB", "RJ45", "USB"}},
         {"deviceIP", {"192.168.0.100", "172.16.4.20", none}},
         {"filePath", {none, "/home/操作员/jobs/box; v2.plt", none}},
-        {"knifeOffsetChx", {false, true, false}},
-        {"knifeOffset", {0.3, 1.2, 0.0}},
-        {"closeOffsetChx", {false, true, false}},
-        {"closeOffset", {0.5, 2.5, 0.0}},
-        {"matOne", {true, false, true}},
-        {"matFour", {false, true, false}},
-        {"matSpH", {15.0, 12.34, 0.0}},
-        {"matSpV", {15.0, 56.78, 0.0}},
-        {"feedDist", {710, 650, 0}},
-        {"offsetArg", {0, -42, 0}},
-        {"ejectDist", {800, 1234, 0}},
-        {"smartScan", {false, true, false}},
-        {"cutOrder", {false, true, false}},
+        {"knifeOffsetChx", {false, true, false}}, {"knifeOffset", {0.3, 1.2, 0.0}},
+        {"closeOffsetChx", {false, true, false}}, {"closeOffset", {0.5, 2.5, 0.0}},
+        {"matOne", {true, false, true}}, {"matFour", {false, true, false}},
+        {"matSpH", {15.0, 12.34, 0.0}}, {"matSpV", {15.0, 56.78, 0.0}},
+        {"feedDist", {710, 650, 0}}, {"offsetArg", {0, -42, 0}}, {"ejectDist", {800, 1234, 0}},
+        {"smartScan", {false, true, false}}, {"cutOrder", {false, true, false}},
         {"matrixPlaces", {false, true, false}},
     };
     {
@@ -254,21 +245,14 @@ void TestMainWidget::resultLineSaysWhy()
 // no field of the demo reads as 0 (a 0 mm feed or eject move).
 void TestMainWidget::demoConfigHoldsEveryKey()
 {
-    {
-        MainWidget w;
-        w.saveSettings();
-    }
+    MainWidget().saveSettings();
     const QStringList stored = QSettings(config, QSettings::IniFormat).allKeys();
     QCOMPARE(stored.size(), 23); // the 22 form fields and the language
-    QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run"));
-    QVERIFY(script.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(script.readAll());
-    const int start = text.indexOf(QLatin1String("<<INI\n"));
-    const int end = text.indexOf(QLatin1String("\nINI\n"), start);
-    QVERIFY(start > 0 && end > start);
-    QFile demo(dir.filePath(QStringLiteral("demo.ini")));
-    QVERIFY(demo.open(QIODevice::WriteOnly));
-    demo.write(text.mid(start + 6, end - start - 5).toUtf8());
+    QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run")), demo(dir.filePath(QStringLiteral("demo.ini")));
+    QVERIFY(script.open(QIODevice::ReadOnly) && demo.open(QIODevice::WriteOnly));
+    const QByteArray text = script.readAll();
+    const int start = text.indexOf("<<INI\n") + 6, end = text.indexOf("\nINI\n", start) + 1;
+    QVERIFY(start > 6 && end > start && demo.write(text.mid(start, end - start)) > 0);
     demo.close();
     const QSettings demoSettings(demo.fileName(), QSettings::IniFormat);
     const QSettings defaults(config, QSettings::IniFormat);
@@ -286,16 +270,13 @@ void TestMainWidget::commandLine()
 {
     const QString work = QStringLiteral("/home/op/jobs");
     const struct { QStringList args; const char *file; bool error; const char *language = ""; } rows[] = {
-        {{}, "", false},
-        {{"box.plt"}, "/home/op/jobs/box.plt", false},
-        {{"../old/./box.plt"}, "/home/op/old/box.plt", false},
-        {{"/srv/box.plt"}, "/srv/box.plt", false},
+        {{}, "", false}, {{"box.plt"}, "/home/op/jobs/box.plt", false},
+        {{"../old/./box.plt"}, "/home/op/old/box.plt", false}, {{"/srv/box.plt"}, "/srv/box.plt", false},
         {{"--", "-dash.plt"}, "/home/op/jobs/-dash.plt", false},
         {{"--lang", "en", "box.plt"}, "/home/op/jobs/box.plt", false, "en"},
         {{"--lang=zh"}, "", false, "zh"},
         {{"--lang", "fr", "box.plt"}, "", true, "fr"},
-        {{"a.plt", "b.plt"}, "", true},
-        {{"--bogus", "a.plt"}, "", true},
+        {{"a.plt", "b.plt"}, "", true}, {{"--bogus", "a.plt"}, "", true},
     };
     for (const auto &row : rows) {
         const CommandLine line = readCommandLine(QStringList{"cutterdesk"} + row.args, work);
@@ -402,19 +383,11 @@ void TestMainWidget::plotFileDroppedAnywhere()
     QVERIFY(spinText);
     const QString plot = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
     const struct { QWidget *target; QStringList urls; bool jobRunning; QString taken; } rows[] = {
-        {lines, {plot}, false, plot},
-        {&w, {plot}, false, plot},
-        {ssid, {plot}, false, plot},
-        {spinText, {plot}, false, plot},
-        {path, {plot, "/b.plt"}, false, plot},
-        {path, {"/old.plt/notes.txt"}, false, "/old.plt/notes.txt"},
-        {path, {"/jobs/BOX.PLT"}, false, ""},
-        {path, {"/a.svg", "/b.plt"}, false, ""},
-        {path, {"https://example.org/box.plt"}, false, ""},
-        {path, {}, false, ""},
-        {lines, {"/notes.txt"}, false, ""},
-        {lines, {plot}, true, ""},
-        {ssid, {plot}, true, ""},
+        {lines, {plot}, false, plot}, {&w, {plot}, false, plot}, {ssid, {plot}, false, plot},
+        {spinText, {plot}, false, plot}, {path, {plot, "/b.plt"}, false, plot},
+        {path, {"/old.plt/notes.txt"}, false, "/old.plt/notes.txt"}, {path, {"/jobs/BOX.PLT"}, false, ""},
+        {path, {"/a.svg", "/b.plt"}, false, ""}, {path, {"https://example.org/box.plt"}, false, ""},
+        {path, {}, false, ""}, {lines, {"/notes.txt"}, false, ""}, {lines, {plot}, true, ""}, {ssid, {plot}, true, ""},
     };
     for (const auto &row : rows) {
         path->setText(QStringLiteral("/old/kept.plt"));
