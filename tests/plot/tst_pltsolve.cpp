@@ -44,8 +44,7 @@ static QString describe(const PlotPathList &paths)
     const auto exact = [](double v) { return QString::number(v, 'g', 17); };
     QStringList parts;
     for (const PlotPath &p : paths) {
-        QString s = QStringLiteral("%1/%2/%3/%4:").arg(p.pen).arg(p.lineType)
-                        .arg(p.patternLength).arg(p.lineTypeMode);
+        QString s = QStringLiteral("%1/%2/%3/%4:").arg(p.pen).arg(p.lineType).arg(p.patternLength).arg(p.lineTypeMode);
         for (const QLineF &l : p.segments)
             s += QStringLiteral(" %1,%2>%3,%4").arg(exact(l.x1()), exact(l.y1()), exact(l.x2()), exact(l.y2()));
         parts << s;
@@ -191,9 +190,8 @@ void TestPltSolve::compensate_data()
     QTest::addColumn<double>("knife");
     QTest::addColumn<double>("close");
     QTest::addColumn<QString>("body");
-    QTest::newRow("worked example")
-        << polyline({0, 0, 100, 0, 100, -100}) << 10.0 << 0.0
-        << "PU10,0;PD110,0,110,-3,108,-6,106,-8,103,-10,100,-10,100,-110;";
+    QTest::newRow("worked example") << polyline({0, 0, 100, 0, 100, -100}) << 10.0 << 0.0
+                                    << "PU10,0;PD110,0,110,-3,108,-6,106,-8,103,-10,100,-10,100,-110;";
     QTest::newRow("counter-clockwise right angle: one step fewer")
         << polyline({0, 0, 100, 0, 100, 100}) << 10.0 << 0.0 << "PU10,0;PD110,0,109,4,107,7,104,9,100,10,100,110;";
     QTest::newRow("unjoined segments get a straight joint")
@@ -201,17 +199,15 @@ void TestPltSolve::compensate_data()
         << "PU10,0;PD110,0,110,100,210,100;";
     QTest::newRow("nearly straight inner joint ends at B's end")
         << polyline({0, 0, 100, 0, 200, 10, 300, 10}) << 10.0 << 0.0 << "PU10,0;PD110,0,210,11,210,10,310,10;";
-    QTest::newRow("overcut: part of the first side") << rectangle(0, 0, 400, 400) << 0.0 << 100.0
-                                                     << "PU0,0;PD400,0,400,400,0,400,0,0,100,0;";
-    QTest::newRow("overcut: exactly the first side") << rectangle(0, 0, 400, 400) << 0.0 << 400.0
-                                                     << "PU0,0;PD400,0,400,400,0,400,0,0,400,0;";
-    QTest::newRow("overcut walks over what it appended")
-        << rectangle(0, 0, 100, 100) << 0.0 << 500.0
+    QTest::newRow("overcut: part of the first side")
+        << rectangle(0, 0, 400, 400) << 0.0 << 100.0 << "PU0,0;PD400,0,400,400,0,400,0,0,100,0;";
+    QTest::newRow("overcut: exactly the first side")
+        << rectangle(0, 0, 400, 400) << 0.0 << 400.0 << "PU0,0;PD400,0,400,400,0,400,0,0,400,0;";
+    QTest::newRow("overcut walks over what it appended") << rectangle(0, 0, 100, 100) << 0.0 << 500.0
         << "PU0,0;PD100,0,100,100,0,100,0,0,100,0,100,100,0,100,0,0,100,0;";
     QTest::newRow("overcut: closed but not joined")
-        << PlotPath{2, 0, 0, 0,
-                    {QLineF(0, 0, 100, 0), QLineF(200, 0, 300, 0), QLineF(300, 0, 0, 0)}}
-        << 0.0 << 100.0 << "PU0,0;PD100,0,300,0,0,0;";
+        << PlotPath{2, 0, 0, 0, {QLineF(0, 0, 100, 0), QLineF(200, 0, 300, 0), QLineF(300, 0, 0, 0)}} << 0.0 << 100.0
+        << "PU0,0;PD100,0,300,0,0,0;";
 }
 
 // The cut text of one compensated path. With knife 0 the knife stage adds only
@@ -280,10 +276,9 @@ PlotPathList awkwardPaths()
     for (int sides : {3, 4, 5, 6, 8, 10, 12, 24, 36})
         for (int way : {1, -1}) {
             PlotPath polygon{2, 0, 0, 0, {}};
+            const auto corner = [&](int k) { return QLineF::fromPolar(500, way * 360.0 * k / sides).p2(); };
             for (int k = 0; k < sides; ++k)
-                polygon.segments << QLineF(QLineF::fromPolar(500, way * 360.0 * k / sides).p2(),
-                                           QLineF::fromPolar(500, way * 360.0 * (k + 1) / sides)
-                                               .p2());
+                polygon.segments << QLineF(corner(k), corner(k + 1));
             polygon.segments.last().setP2(polygon.segments.first().p1());
             paths << polygon;
         }
