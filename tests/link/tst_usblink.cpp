@@ -67,7 +67,6 @@ private slots:
     void init() { bed = std::make_unique<MockUsb>(); }
     void cleanup() { bed.reset(); }
     void driverModelKeepsUsblpRules();
-    void listsAttachedCutterInterfaces();
     void repliesStaleRepliesAndAnotherProgram();
     void nodeHeldUntilUnpluggedOrLetGo();
     void stopAbandonsWriteNotTaken();
@@ -132,25 +131,6 @@ void TestUsbLink::driverModelKeepsUsblpRules()
     QCOMPARE(readNode(fd), "errno " + QByteArray::number(ENODEV));
     ::close(again);
     ::close(fd);
-}
-
-// Attached cutter interfaces (0483:5710, interface 00) whose node opens or
-// is held by another program; not those whose node cannot be opened.
-void TestUsbLink::listsAttachedCutterInterfaces()
-{
-    ScriptedCutter a, b, c, d, e, f;
-    for (ScriptedCutter *cutter : {&a, &b, &c, &d, &e, &f})
-        QVERIFY(cutter->start());
-    bed->plug("1-2", "lp0", 0, a.node.path());
-    bed->plug("1-3", "lp1", 1, b.node.path(), "1234", "5710");
-    bed->plug("1-4", "lp2", 2, c.node.path(), "0483", "5711");
-    bed->plug("1-5", "lp3", 3, d.node.path(), "0483", "5710", "01");
-    bed->plug("1-6", "lp4", 4, QStringLiteral("/nonexistent/lp"));
-    bed->plug("2-1", "lp5", 5, e.node.path());
-    bed->plug("2-2", "lp6", 6, f.node.path());
-    const int other = openNode(f.node.path());
-    QCOMPARE(UsbOperate().listDevices(), (QStringList{"1-2:1.0", "2-1:1.0", "2-2:1.0"}));
-    ::close(other);
 }
 
 // One read is one transfer of at most 64 bytes, cut at a NUL; Latin-1.
@@ -271,23 +251,34 @@ void TestUsbLink::stopAbandonsWriteNotTaken()
     QVERIFY(usb.holdsNode()); // still the cutter's: the next command may go through
 }
 
+// The list holds the attached cutter interfaces (0483:5710, interface 00)
+// whose node opens or is held by another program; not those whose node
+// cannot be opened. A refresh while a job waits on its cutter keeps it.
 void TestUsbLink::hotplugRefreshKeepsJobCutter()
 {
     UsbHotplugWatcher watcher; // watching before the first scan
     CutterSimServer sim;
     sim.faults().silent = true;
-    ScriptedCutter a, b, added;
-    for (ScriptedCutter *cutter : {&a, &b, &added})
+    ScriptedCutter a, b, added, vendor, product, iface, held;
+    for (ScriptedCutter *cutter : {&a, &b, &added, &vendor, &product, &iface, &held})
         QVERIFY(cutter->start());
     const MockUsbDevice da = bed->plug("1-2", "lp0", 0, a.node.path());
     const MockUsbDevice db = bed->plug("1-3", "lp1", 1, b.node.path());
     bed->plug("1-5", "lp2", 2, sim.openUsbNode()); // the job's cutter, not the first entry
+    bed->plug("1-6", "lp4", 4, vendor.node.path(), "1234", "5710");
+    bed->plug("1-7", "lp5", 5, product.node.path(), "0483", "5711");
+    bed->plug("1-8", "lp6", 6, iface.node.path(), "0483", "5710", "01");
+    bed->plug("1-9", "lp7", 7, QStringLiteral("/nonexistent/lp"));
+    bed->plug("2-2", "lp8", 8, held.node.path());
+    const int other = openNode(held.node.path());
     UsbOperate usb;
+    QCOMPARE(usb.listDevices(), (QStringList{"1-2:1.0", "1-3:1.0", "1-5:1.0", "2-2:1.0"}));
+    ::close(other);
     QComboBox device;
     QPushButton connectBtn;
     auto refresh = [&] { refreshDeviceList(&device, &connectBtn, QStringLiteral("USB"), usb.listDevices()); };
     refresh();
-    QCOMPARE(device.count(), 3);
+    QCOMPARE(device.count(), 4);
 
     usb.setDevice("1-5:1.0");
     QElapsedTimer clock;
@@ -299,18 +290,18 @@ void TestUsbLink::hotplugRefreshKeepsJobCutter()
     QTRY_VERIFY(usb.holdsNode());
     connect(&watcher, &UsbHotplugWatcher::devicesChanged, this, refresh);
     bed->plug("1-4", "lp3", 3, added.node.path());
-    QTRY_COMPARE(device.count(), 4);
+    QTRY_COMPARE(device.count(), 5);
     job.join();
     QCOMPARE(usb.device(), QStringLiteral("1-5:1.0"));
     QVERIFY(usb.holdsNode());
-    // The first listing's probe, then the job's open; the refresh neither reopened nor closed it.
-    QCOMPARE(sim.usbNode()->counters().opens, 2);
-    QCOMPARE(sim.usbNode()->counters().closes, 1);
+    // The two listings' probes, then the job's open; the refresh neither reopened nor closed it.
+    QCOMPARE(sim.usbNode()->counters().opens, 3);
+    QCOMPARE(sim.usbNode()->counters().closes, 2);
 
     // Two adjacent entries go in one refresh.
     bed->unplug(da);
     bed->unplug(db);
-    QTRY_COMPARE(device.count(), 2);
+    QTRY_COMPARE(device.count(), 3);
     QCOMPARE(device.findText(QStringLiteral("1-3:1.0")), -1);
 }
 
