@@ -90,9 +90,7 @@ struct Rig
         session->options.calibrationPatternPath = QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt");
         session->options.runLogFolder = dir.filePath(QStringLiteral("log"));
         host.settings.cutterAddress = QStringLiteral("127.0.0.1");
-        host.settings.feed.sheetsLeft = 3;
-        host.settings.feed.feedDistMm = 300;
-        host.settings.feed.ejectDistMm = 400;
+        host.settings.feed = FeedSettings{3, 300, 400};
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
         QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), [this](int total) {
@@ -177,8 +175,7 @@ struct Rig
     std::function<void(const QString &)> onInstruction;
 };
 
-const JobLink U = JobLink::Usb;
-const JobLink N = JobLink::Network;
+const JobLink U = JobLink::Usb, N = JobLink::Network;
 
 // The matrix moves: a knife-up move followed by the status poll (inside a
 // job text a move is followed by more plotting).
@@ -198,13 +195,9 @@ QString jobText(int mode, const QString &plot)
 
 // Pieces of the auto-feed transcripts (the start position of a 4000 x 3000
 // design is 120, 9300 - 1500).
-const QString kPaper = QStringLiteral("CMD:108;");
-const QString kFeed = QStringLiteral("CMD:109,0,0,0,0;CMD:105,300;");
-const QString kIn = QStringLiteral("CMD:5;");
-const QString kPlace = QStringLiteral("PU120,7800;CMD:10;");
-const QString kRelease = QStringLiteral("CMD:6;CMD:111;");
-const QString kMd = QStringLiteral("MD0,0,4000,3000,4;");
-const QString kQrMd = QStringLiteral("MD0,0,4000,3000,5;");
+const QString kPaper = "CMD:108;", kFeed = "CMD:109,0,0,0,0;CMD:105,300;", kIn = "CMD:5;",
+              kPlace = "PU120,7800;CMD:10;", kRelease = "CMD:6;CMD:111;", kMd = "MD0,0,4000,3000,4;",
+              kQrMd = "MD0,0,4000,3000,5;";
 
 // A run with its settings and the cutter's replies, then: a piece of what
 // must be sent, the sheets ('+' cut, '-' moved out uncut), the boxes shown,
@@ -297,16 +290,17 @@ void TestJobs::eachModeSendsItsSheets_data()
         return kPaper + kFeed + kPaper + sheet.arg("CMD:110;").repeated(sheets - 1)
             + sheet.arg(preFeedLast ? "CMD:110;" : "");
     };
-    QTest::newRow("6 blank, single feed") << 6 << false << 3 << single(blank, "CMD:105,400;");
-    QTest::newRow("7 blank, while cutting") << 7 << false << 3 << whileCutting(blank, 3, true);
-    QTest::newRow("8 file, single feed") << 8 << false << 3 << single(mark, "CMD:105,400;");
-    QTest::newRow("9 file, while cutting") << 9 << false << 3 << whileCutting(mark, 3, false);
-    QTest::newRow("10 QR, single feed") << 10 << false << 3 << single(qr, "CMD:105,300;");
-    QTest::newRow("11 QR, while cutting") << 11 << false << 3 << whileCutting(qr, 3, false);
+    // Blank, file and QR, each with a single feed (6, 8, 10; eject 400 mm but
+    // in the QR mode) and fed while cutting (7, 9, 11; three sheets and one).
     // Mode 7 pre-feeds whenever the container has paper, 9 and 11 not for the last sheet.
-    QTest::newRow("7, count 1") << 7 << false << 1 << whileCutting(blank, 1, true);
-    QTest::newRow("9, count 1") << 9 << false << 1 << whileCutting(mark, 1, false);
-    QTest::newRow("11, count 1") << 11 << false << 1 << whileCutting(qr, 1, false);
+    for (int mode = 6; mode < 12; ++mode) {
+        const QString &cut = mode < 8 ? blank : mode < 10 ? mark : qr;
+        const QString eject = mode == 10 ? "CMD:105,300;" : "CMD:105,400;";
+        for (const int count : {3, 1})
+            if (count == 3 || mode % 2)
+                QTest::addRow("%d, count %d", mode, count)
+                    << mode << false << count << (mode % 2 ? whileCutting(cut, count, mode == 7) : single(cut, eject));
+    }
     for (int mode = 0; mode < 12; ++mode) {
         // Modes 0, 2, 4 over USB, 1, 3, 5 over the network.
         QTest::addRow("%d, no MD", mode) << mode << (mode % 2 == 0) << -1 << QString();
