@@ -57,21 +57,12 @@ void TestRj45Socket::wakeAndCancelEndWaits()
     QVERIFY(rig.connected);
     rig.sim.faults().silent = true;
     std::atomic<bool> stop{false};
-    rig.net.call([&stop](RJ45Socket &l) {
-        l.setStopCondition([&stop] { return stop.load(); });
-        return true;
-    });
-    QTimer::singleShot(300, this, [&] {
-        stop = true;
-        rig.net.link().wake();
-    });
+    rig.net.call([&stop](RJ45Socket &l) { return l.setStopCondition([&stop] { return stop.load(); }), true; });
+    QTimer::singleShot(300, this, [&] { stop = true, rig.net.link().wake(); });
     QElapsedTimer clock;
     clock.start();
-    const auto exchange = [](RJ45Socket &l) {
-        l.sendCmd(QStringLiteral("CMD:203;"));
-        return l.readReply().isEmpty() && l.abandoned();
-    };
-    QVERIFY(rig.net.call(exchange));
+    QVERIFY(rig.net.call(
+        [](RJ45Socket &l) { return l.sendCmd("CMD:203;"), l.readReply().isEmpty() && l.abandoned(); }));
     QVERIFY(clock.elapsed() >= 300 && clock.elapsed() < CutterLink::kSilenceMs);
 
     stop = false;
@@ -91,10 +82,7 @@ void TestRj45Socket::pollSurvivesCutterGoneAndBack()
     QTRY_COMPARE(rig.sim.connectionCount(), 1); // taken by the cutter, not only by the kernel
     const quint16 port = rig.sim.serverPort();
     QList<bool> waiting; // written on the link's thread, read once it is done
-    rig.net.call([&waiting](RJ45Socket &l) {
-        l.setWaitingHook([&waiting](bool w) { waiting << w; });
-        return true;
-    });
+    rig.net.call([&waiting](RJ45Socket &l) { return l.setWaitingHook([&waiting](bool w) { waiting << w; }), true; });
     rig.sim.stopListening();
     QTimer::singleShot(1500, &rig.sim, [&] { rig.sim.listen(QHostAddress::LocalHost, port); });
     QCOMPARE(rig.net.call([](RJ45Socket &l) { return l.waitFree(); }), WaitOutcome::Done);
