@@ -236,18 +236,16 @@ void TestGlyphscan::readsCode_data()
     QTest::addColumn<int>("level");
     QTest::addColumn<QByteArray>("text");
     const std::string job("JOB-0042/sheet.plt");
-    const Frame dark = Frame().qr(job, 320, 240, 6, 0, 255);
-    const Frame light = Frame(0).qr(job, 320, 240, 6, 255, 0);
-    QTest::newRow("dark on light") << dark << 0 << 20 << QByteArray(job.c_str());
+    const QByteArray text(job.c_str());
+    const Frame dark = Frame().qr(job, 320, 240, 6, 0, 255), light = Frame(0).qr(job, 320, 240, 6, 255, 0);
+    QTest::newRow("dark on light") << dark << 0 << 20 << text;
     QTest::newRow("dark on light, inverted") << dark << 1 << 0 << QByteArray();
     QTest::newRow("light on dark") << light << 0 << 0 << QByteArray();
-    QTest::newRow("light on dark, inverted") << light << 1 << 20 << QByteArray(job.c_str());
+    QTest::newRow("light on dark, inverted") << light << 1 << 20 << text;
     // Modules of grey 30 vanish at clip 20 and are back at clip 40.
-    QTest::newRow("grey 30 modules") << Frame().qr(job, 320, 240, 6, 30, 255) << 0 << 40
-                                     << QByteArray(job.c_str());
+    QTest::newRow("grey 30 modules") << Frame().qr(job, 320, 240, 6, 30, 255) << 0 << 40 << text;
     // (306 R + 601 G + 117 B) >> 10: blue modules are grey 29, red ones 76.
-    QTest::newRow("blue modules, rgb") << Frame().qr(job, 320, 240, 6, 0, 255).rgb(true) << 0 << 40
-                                       << QByteArray(job.c_str());
+    QTest::newRow("blue modules, rgb") << Frame().qr(job, 320, 240, 6, 0, 255).rgb(true) << 0 << 40 << text;
     QTest::newRow("zero byte cuts the text")
         << Frame().qr(std::string("AB\0CD", 5), 320, 240, 6, 0, 255) << 0 << 20 << QByteArray("AB");
 }
@@ -313,8 +311,8 @@ void TestGlyphscan::levelSearchKeepsResults()
     std::mt19937 rng(77);
     // Skipping known levels on or off; one thread, one per core, or one per
     // level (more threads than cores: the order of finishing varies most).
-    const glyphscan::QrOptions ways[] = {{true, true}, {true, false}, {false, true},
-                                         {false, false}, {true, true, 9}, {false, true, 9}};
+    const glyphscan::QrOptions ways[] = {{true, true}, {true, false}, {false, true}, {false, false}, {true, true, 9},
+                                         {false, true, 9}};
     std::vector<uint8_t> half(glyphscan::kHalfPixels);
     int read = 0, readHigh = 0, pairs = 0;
     for (int i = 0; i < 32; ++i) {
