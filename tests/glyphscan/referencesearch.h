@@ -7,7 +7,6 @@
 
 namespace reference {
 
-void searchMark(const uint8_t *half, int32_t markShape, float markSize,
-                glyphscan::MarkSearch &out);
+void searchMark(const uint8_t *half, int32_t markShape, float markSize, glyphscan::MarkSearch &out);
 
 } // namespace reference

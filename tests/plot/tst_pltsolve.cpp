@@ -128,8 +128,7 @@ void TestPltSolve::split_data()
     QTest::addColumn<QStringList>("sections");
     QTest::newRow("whole file") << "MD0,0,800,600,3;SP1;A;SP2;B;!PG;"
                                 << QStringList{"MD0,0,800,600,3;", "SP1;A;", "SP2;B;"};
-    QTest::newRow("header is up to the first semicolon") << "IN;MD0,0,1,1,3;SP1;x"
-                                                         << QStringList{"IN;", "SP1;x", ""};
+    QTest::newRow("header is up to the first semicolon") << "IN;MD0,0,1,1,3;SP1;x" << QStringList{"IN;", "SP1;x", ""};
     QTest::newRow("MD broken by a line feed") << "MD0,0\n;SP1;a;SP2;b;" << QStringList{"", "SP1;a;", "SP2;b;"};
     QTest::newRow("SP2 before SP1, no end mark") << "SP2;a;SP1;b;" << QStringList{"", "SP1;b;", "SP2;a;SP1;b;"};
     QTest::newRow("empty") << "" << QStringList{"", "", ""};

@@ -63,8 +63,7 @@ void TestSheet::stream_data()
                                                              << "MD0,0,3000,4000,5;"
                                                              << "MD0,0,3000,4000,4;" + rotated;
     QTest::newRow("repeats: one end mark") << kSmall << 0 << false << false << 2 << md
-        << "IN;PA;SP1;PU0,0;PD100,0;PU;IN;PA;SP1;PU0,0;PD100,0;PU;"
-           "SP2;PU0,0;PD0,100;PU;SP2;PU0,0;PD0,100;PU;!PG;";
+        << "IN;PA;SP1;PU0,0;PD100,0;PU;IN;PA;SP1;PU0,0;PD100,0;PU;SP2;PU0,0;PD0,100;PU;SP2;PU0,0;PD0,100;PU;!PG;";
     const QString nested = "MD0,0,1000,1000,3;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;!PG;";
     QTest::newRow("usb blank: inner first")
         << nested << 0 << false << false << 1 << "MD0,0,1000,1000,3;"
@@ -162,8 +161,7 @@ void TestSheet::pltjobRefuses_data()
     QTest::newRow("missing file") << QStringList{"/nonexistent/a.plt"} << 1 << "cannot read";
     QTest::newRow("no MD header") << QStringList{CUTTERDESK_TEST_DATA "/plot/no-header.plt"} << 1
                                   << "does not begin with an MD instruction";
-    QTest::newRow("unwritable picture") << QStringList{"--png", "/nonexistent/dir/a.png", box} << 1
-                                        << "cannot write";
+    QTest::newRow("unwritable picture") << QStringList{"--png", "/nonexistent/dir/a.png", box} << 1 << "cannot write";
     QTest::newRow("mode out of range") << QStringList{"--mode", "12", box} << 2 << "--mode";
     QTest::newRow("knife beyond the form's range") << QStringList{"--knife", "2", box} << 2 << "--knife";
     QTest::newRow("no file") << QStringList{} << 2 << "plot file";

@@ -251,8 +251,7 @@ void TestViews::batchedMatchesSegmentBySegment()
     // negating y cannot overflow either.
     PlotPath far;
     far.segments = {QLineF(0, 0, 4e12, -9e18), QLineF(-1e300, 5, 0, 0)};
-    QCOMPARE(penRuns({far}).at(0).lines,
-             QVector<QLine>({QLine(0, 0, INT_MAX, INT_MAX), QLine(-INT_MAX, -5, 0, 0)}));
+    QCOMPARE(penRuns({far}).at(0).lines, QVector<QLine>({QLine(0, 0, INT_MAX, INT_MAX), QLine(-INT_MAX, -5, 0, 0)}));
 }
 
 // The source keeps the last file's parse and compares bytes, not text; at
