@@ -170,7 +170,7 @@ void TestMainWidget::storedFields()
         w.saveSettings();
     }
     QVERIFY(ownerOnly());
-    QVERIFY(QFile::setPermissions(config, QFile(config).permissions() | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(config, QFile(config).permissions() | QFile::ReadGroup | QFile::ReadOther));
     {
         MainWidget w;
         for (const auto &f : fields)

@@ -219,7 +219,7 @@ void TestGlyphscan::fastSearchMatchesReference()
         reference::searchMark(half.data(), shape, size, *plain);
         QVERIFY2(fast->regionCount == plain->regionCount && fast->illegalShapeRegions == plain->illegalShapeRegions
                      && !std::memcmp(&fast->result, &plain->result, sizeof fast->result)
-                     && !std::memcmp(fast->regions, plain->regions, sizeof(fast->regions[0]) * size_t(fast->regionCount)),
+                     && !std::memcmp(fast->regions, plain->regions, sizeof(fast->regions[0]) * fast->regionCount),
                  qPrintable(QString("scene %1").arg(i)));
         accepted += fast->result.x != 0;
         full += fast->regionCount == glyphscan::kMaxRegions;

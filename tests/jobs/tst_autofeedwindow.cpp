@@ -71,7 +71,8 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
         QElapsedTimer clock;
         clock.start();
         QTest::mouseClick(start, Qt::LeftButton);
-        QTRY_COMPARE(state->text(), QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
+        QTRY_COMPARE(state->text(),
+                     QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
         QVERIFY(clock.elapsed() < 1000);
         QVERIFY(sim.cutter().instructions().isEmpty());
         QVERIFY(allEnabled(window, true));

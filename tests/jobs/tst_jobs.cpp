@@ -103,7 +103,7 @@ struct Rig
             if (armed)
                 ++host.triggerWaits, host.presses-- > 0 ? session->trigger() : stop();
         });
-        QObject::connect(session.get(), &CutterSession::originStored, session.get(), [this](QPoint at) { origin = at; });
+        QObject::connect(session.get(), &CutterSession::originStored, session.get(), [this](QPoint p) { origin = p; });
         clock.start();
         // A job that waits for a reply which never comes is stopped, so it
         // fails its checks instead of hanging the test.
@@ -332,7 +332,8 @@ void TestJobs::eachModeSendsItsSheets()
     QCOMPARE(rig.host.results.size(), 1);
     const QString result = rig.host.results.first();
     const QString ending = count < 0 ? "Not started: base.plt does not begin with an MD instruction"
-        : mode >= 6                  ? count ? QString("Finished: %1 sheets cut (").arg(count) : "Nothing to do: Count is 0"
+        : mode >= 6 && count         ? QString("Finished: %1 sheets cut (").arg(count)
+        : mode >= 6                  ? "Nothing to do: Count is 0"
         : mode % 2                   ? "Stopped by the operator (" // a matrix ends at the trigger
                                      : "Finished (";
     QVERIFY2(result.startsWith(ending), qPrintable(result));
@@ -427,8 +428,8 @@ void TestJobs::runs_data()
             QCOMPARE(r.sim->cutter().instructions().count(QLatin1String("CMD:202")), moved.size());
         }};
     };
-    QTest::newRow("matrix of four") << matrix(
-        MatrixLayout::Four, {"SP2;PU0,3100;", "SP2;PU4200,3100;", "SP2;PU4200,0;", "SP2;PU0,0;"});
+    QTest::newRow("matrix of four")
+        << matrix(MatrixLayout::Four, {"SP2;PU0,3100;", "SP2;PU4200,3100;", "SP2;PU4200,0;", "SP2;PU0,0;"});
     QTest::newRow("matrix of two") << matrix(MatrixLayout::Two, {"SP2;PU4200,0;", "SP2;PU0,0;"});
     QTest::newRow("matrix of one") << matrix(MatrixLayout::One, {"SP2;PU0,0;"});
     QTest::newRow("no matrix selected") << matrix(MatrixLayout::None, {});
@@ -520,11 +521,10 @@ void TestJobs::runs_data()
             QVERIFY(r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
             QVERIFY(kind != "stop" || r.clock.elapsed() >= 1000); // waited, not abandoned
             QCOMPARE(r.host.triggerWaits, waits);
-            const bool lost = kind == "silent" || kind == "hang up";
-            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), lost);
+            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent" || kind == "hang up");
             const QString sent = r.received().mid(r.mark);
-            const QRegularExpression all(QRegularExpression::anchoredPattern(after));
-            QVERIFY2(all.match(sent).hasMatch(), qPrintable(sent));
+            QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(after)).match(sent).hasMatch(),
+                     qPrintable(sent));
             const QString ended = kind == "stop" ? "Stopped by the operator (" // a live cutter: its sheet is finished
                 : kind == "unplug"                ? "Ended: the USB cutter is gone ("
                                                   : "Ended: the cutter stopped answering (";
@@ -541,18 +541,13 @@ void TestJobs::runs_data()
             }
         }};
     };
-    QTest::newRow("Stop during a matrix sheet")
-        << interrupted(N, 3, "!PG", "stop", "(CMD:10;)+", "+", 0);
-    QTest::newRow("Stop during an auto-feed sheet") << interrupted(U, 8, "CMD:202", "stop",
-        ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
-    QTest::newRow("silent after a sheet")
-        << interrupted(N, 2, "!PG", "silent", "CMD:10;", "+", 0);
-    QTest::newRow("no reply to the position query")
-        << interrupted(N, 3, "CMD:10", "hang up", "CMD:203;", "+", 1);
-    QTest::newRow("silent at the pre-feed check")
-        << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
-    QTest::newRow("unplugged during the cut")
-        << interrupted(U, 6, "CMD:202", "unplug", ".*", "", 0);
+    QTest::newRow("Stop during a matrix sheet") << interrupted(N, 3, "!PG", "stop", "(CMD:10;)+", "+", 0);
+    QTest::newRow("Stop during an auto-feed sheet")
+        << interrupted(U, 8, "CMD:202", "stop", ".*!PG;(CMD:10;)+CMD:6;CMD:111;CMD:105,400;", "+", 0);
+    QTest::newRow("silent after a sheet") << interrupted(N, 2, "!PG", "silent", "CMD:10;", "+", 0);
+    QTest::newRow("no reply to the position query") << interrupted(N, 3, "CMD:10", "hang up", "CMD:203;", "+", 1);
+    QTest::newRow("silent at the pre-feed check") << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
+    QTest::newRow("unplugged during the cut") << interrupted(U, 6, "CMD:202", "unplug", ".*", "", 0);
 }
 
 void TestJobs::runs()
@@ -637,7 +632,8 @@ void TestJobs::carriage_data()
     }
     const QString noMark = QStringLiteral("Auto-Adjust: the mark was not found; check the pen drawing");
     const auto calibration = [&](const QStringList &marks, const QString &sent, const QString &result) {
-        QTest::newRow(qPrintable(marks.join(' '))) << Carriage{2, "", marks, sent, result == noMark ? asked : done, result};
+        QTest::newRow(qPrintable(marks.join(' ')))
+            << Carriage{2, "", marks, sent, result == noMark ? asked : done, result};
     };
     calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;",
                 "Auto-Adjust: camera offset stored as 40.0, 2.0 mm");

@@ -106,8 +106,8 @@ void TestSheet::headerScanMatchesPattern()
         for (int k = rng.bounded(12); k > 0; --k)
             text += pieces.at(rng.bounded(pieces.size()));
         QCOMPARE(!solve.splitSections(text).first().isEmpty(), text.contains(header));
-        QCOMPARE(leadingMdRun(text),
-                 run.match(text, 0, QRegularExpression::NormalMatch, QRegularExpression::AnchoredMatchOption).captured());
+        QCOMPARE(leadingMdRun(text), run.match(text, 0, QRegularExpression::NormalMatch,
+                                               QRegularExpression::AnchoredMatchOption).captured());
     }
 }
 
