@@ -26,22 +26,17 @@ namespace {
 // A device that answers every write with `reply` (none when empty), counting the writes.
 struct ScriptedCutter
 {
-    explicit ScriptedCutter(const QByteArray &reply = QByteArray())
-        : reply(reply), node([this](const QByteArray &bytes) {
-              received += bytes;
-              if (!this->reply.isEmpty())
-                  node.send(this->reply);
-          })
-    {
-    }
+    QByteArray reply, received;
+    UsblpNode node{[this](const QByteArray &bytes) {
+        received += bytes;
+        if (!reply.isEmpty())
+            node.send(reply);
+    }};
     bool start()
     {
         QString why;
         return node.start(&why) || (qWarning() << why, false);
     }
-    QByteArray reply;
-    QByteArray received;
-    UsblpNode node;
 };
 
 int openNode(const QString &path)
@@ -95,7 +90,7 @@ void TestUsbLink::initTestCase()
 // rely on these rules to catch a link that would lose replies on a real cutter.
 void TestUsbLink::driverModelKeepsUsblpRules()
 {
-    ScriptedCutter cutter("OK;");
+    ScriptedCutter cutter{"OK;", {}};
     QVERIFY(cutter.start());
     const QString path = cutter.node.path();
     int fd = openNode(path);
