@@ -19,16 +19,6 @@ MockUsb::MockUsb() : m_bed(umockdev_testbed_new())
     g_free(root);
 }
 
-MockUsb::~MockUsb()
-{
-    g_object_unref(m_bed);
-}
-
-bool MockUsb::inMockEnvironment()
-{
-    return umockdev_in_mock_environment();
-}
-
 QByteArray MockUsb::add(const char *subsystem, const QByteArray &name, const QByteArray &parent,
                         const QList<QByteArray> &attributes, const QList<QByteArray> &properties)
 {

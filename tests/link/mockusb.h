@@ -22,12 +22,12 @@ class MockUsb
 {
 public:
     MockUsb();
-    ~MockUsb();
+    ~MockUsb() { g_object_unref(m_bed); }
     MockUsb(const MockUsb &) = delete;
     MockUsb &operator=(const MockUsb &) = delete;
 
     // True when sysfs is redirected to a testbed (ask after creating one).
-    static bool inMockEnvironment();
+    static bool inMockEnvironment() { return umockdev_in_mock_environment(); }
 
     // Adds a USB device "port" (e.g. "1-2") with interface "port:1.<ifnum>"
     // and the usbmisc node /dev/usb/<lp> leading to nodeTarget (a UsblpNode's
