@@ -23,10 +23,7 @@ private slots:
     void startStopRestartUntilCameraGoes();
 
 private:
-    template <typename T = QPushButton> T *child(const char *name)
-    {
-        return window->findChild<T *>(QLatin1String(name));
-    }
+    template <typename T = QPushButton> T *child(const char *name) { return window->findChild<T *>(name); }
     void setUpCamera(const QByteArray &reply);
     bool streaming() { return child("startCamBtn")->text() == MainWidget::tr("Stop"); }
 
@@ -57,8 +54,7 @@ void TestCamWindow::initTestCase()
                 client->write(setupReply);
         });
     });
-    camSim.start(QStringLiteral(CUTTERDESK_BINARY_DIR "/tools/cam-sim/cam-sim"),
-                 {"--host", address, "--fps", "30"});
+    camSim.start(QStringLiteral(CUTTERDESK_BINARY_DIR "/tools/cam-sim/cam-sim"), {"--host", address, "--fps", "30"});
     QVERIFY(camSim.waitForReadyRead(5000)); // "cam-sim: listening on ..."
 }
 
