@@ -88,22 +88,16 @@ void TestCutterdeskRun::closingTheWindowSavesAndExitsZero()
     const XcbReply<xcb_get_property_reply_t> title(xcb_get_property_reply(
         c, xcb_get_property(c, 0, window, atom("_NET_WM_NAME"), atom("UTF8_STRING"), 0, 64), nullptr));
     QVERIFY(title);
-    QCOMPARE(QString::fromUtf8(static_cast<const char *>(xcb_get_property_value(title.data())),
-                               xcb_get_property_value_length(title.data())), QStringLiteral("Torvane"));
+    const auto *name = static_cast<const char *>(xcb_get_property_value(title.data()));
+    QCOMPARE(QString::fromUtf8(name, xcb_get_property_value_length(title.data())), QStringLiteral("Torvane"));
 
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = window;
-    event.type = atom("WM_PROTOCOLS");
-    event.data.data32[0] = atom("WM_DELETE_WINDOW");
-    event.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_client_message_event_t event{XCB_CLIENT_MESSAGE, 32, 0, window, atom("WM_PROTOCOLS"), {}};
+    event.data.data32[0] = atom("WM_DELETE_WINDOW"); // at XCB_CURRENT_TIME, 0
     xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&event));
     xcb_flush(c);
 
     QVERIFY2(app.waitForFinished(30000), "the program did not end after its window was closed");
-    const QByteArray output = app.readAll();
-    QVERIFY2(app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0, output.constData());
+    QVERIFY2(app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0, app.readAll().constData());
 
     // Saved beside the program, from what was loaded there.
     const QSettings saved(config, QSettings::IniFormat);
