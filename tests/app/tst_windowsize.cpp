@@ -29,9 +29,7 @@ void TestWindowSize::initTestCase()
 static QWidget *child(QWidget &w, const char *name)
 {
     QWidget *found = w.findChild<QWidget *>(QLatin1String(name));
-    if (!found)
-        qFatal("no widget %s", name);
-    return found;
+    return found ? found : (qFatal("no widget %s", name), nullptr);
 }
 
 // A visible control squeezed below what it needs, or reaching outside the window.
@@ -44,9 +42,8 @@ static QStringList clippedControls(QWidget &window)
         const QRect inWindow(c->mapTo(&window, QPoint(0, 0)), c->size());
         const QSize needed = c->minimumSizeHint();
         if (!window.rect().contains(inWindow) || c->width() < needed.width() || c->height() < needed.height())
-            clipped << QStringLiteral("%1 %2x%3 needs %4x%5")
-                           .arg(c->objectName()).arg(c->width()).arg(c->height()).arg(needed.width())
-                           .arg(needed.height());
+            clipped << QStringLiteral("%1 %2x%3 needs %4x%5").arg(c->objectName()).arg(c->width()).arg(c->height())
+                           .arg(needed.width()).arg(needed.height());
     }
     return clipped;
 }
@@ -69,9 +66,8 @@ void TestWindowSize::windowStaysPut()
                 QCoreApplication::processEvents();
                 QCOMPARE(w.size(), QSize(1024, 768));
                 const QStringList clipped = clippedControls(w);
-                QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("%1, mode %2, %3: %4")
-                                                           .arg(language).arg(step).arg(matrix)
-                                                           .arg(clipped.join(QStringLiteral("; ")))));
+                QVERIFY2(clipped.isEmpty(), qPrintable(QStringLiteral("%1, mode %2, %3: %4").arg(language).arg(step)
+                                                           .arg(matrix, clipped.join(QStringLiteral("; ")))));
             }
             QTest::mouseClick(child(w, "nextMode"), Qt::LeftButton);
         }
