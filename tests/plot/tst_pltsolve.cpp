@@ -14,16 +14,12 @@ class TestPltSolve : public QObject
 {
     Q_OBJECT
 private slots:
-    void parse_data();
-    void parse();
+    void reads_data();
+    void reads();
     void dropDegenerate_data();
     void dropDegenerate();
-    void split_data();
-    void split();
     void serialize_data();
     void serialize();
-    void mdSize_data();
-    void mdSize();
     void compensate_data();
     void compensate();
     void sameAsJointByJoint_data();
@@ -66,33 +62,53 @@ static PlotPath rectangle(double x, double y, double w, double h)
     return polyline({x, y, x + w, y, x + w, y + h, x, y + h, x, y});
 }
 
-void TestPltSolve::parse_data()
+// Plot text read three ways: a section into paths (as describe() puts them),
+// a whole text into its header, crease and cut sections (joined by " / "),
+// and the MD header into the sheet's size ("width x height").
+void TestPltSolve::reads_data()
 {
-    QTest::addColumn<QString>("section");
-    QTest::addColumn<QString>("paths");
-    QTest::newRow("pen up away and back joins, elsewhere breaks")
-        << "PD100,200;PU0,0;PU100,200;PD300,400;PU0,0;PD5,5;"
-        << "0/0/0/0: 0,0>100,200 100,200>300,400 | 0/0/0/0: 0,0>5,5";
-    QTest::newRow("spaces and decimal points skipped") << "PD100.5, 2 3;" << "0/0/0/0: 0,0>1005,23";
-    QTest::newRow("lone x dropped at semicolon") << "PD100;PU50,60;PD70,80;" << "0/0/0/0: 50,60>70,80";
-    QTest::newRow("unfinished point lost") << "PD10,10,20,2" << "0/0/0/0: 0,0>10,10";
-    QTest::newRow("pen needs its semicolon") << "SP2PD10,10;PD5,5;" << "21010/0/0/0: 0,0>5,5";
-    QTest::newRow("pen takes effect at a break")
-        << "SP1;PU0,0;PD10,0;SP2;PD20,0;PU50,0;PD60,0;" << "1/0/0/0: 0,0>10,0 10,0>20,0 | 2/0/0/0: 50,0>60,0";
-    QTest::newRow("LT partial keeps the mode, LT; resets") << "LT2,3,4;LT1,5;PU0,0;PD10,0;LT;PU50,50;PD60,60;"
-        << "0/1/5/4: 0,0>10,0 | 0/0/0/0: 50,50>60,60";
-    QTest::newRow("LT separators not collapsed") << "LT3,,7;PD10,0;" << "0/3/0/7: 0,0>10,0";
-    QTest::newRow("PA follows the last PD/PU") << "PD;PA10,0;PU;PA20,0;PD30,0;"
-                                                << "0/0/0/0: 0,0>10,0 | 0/0/0/0: 20,0>30,0";
-    QTest::newRow("numbers read as toInt does") << "PU-5,-2147483648;PD2147483648,7,1-2,3;"
-                                                << "0/0/0/0: -5,-2147483648>0,7 0,7>0,3";
-    QTest::newRow("other instructions skipped") << "IN;MD1,2,3;PR5,5;pd9,9;PU1,1;PD2,2;" << "0/0/0/0: 1,1>2,2";
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read");
+    const auto row = [](const char *reader, const char *name, const QString &text, const QString &read) {
+        QTest::addRow("%s: %s", reader, name) << QString(reader) << text << read;
+    };
+    row("paths", "pen up away and back joins, elsewhere breaks", "PD100,200;PU0,0;PU100,200;PD300,400;PU0,0;PD5,5;",
+        "0/0/0/0: 0,0>100,200 100,200>300,400 | 0/0/0/0: 0,0>5,5");
+    row("paths", "spaces and decimal points skipped", "PD100.5, 2 3;", "0/0/0/0: 0,0>1005,23");
+    row("paths", "lone x dropped at semicolon", "PD100;PU50,60;PD70,80;", "0/0/0/0: 50,60>70,80");
+    row("paths", "unfinished point lost", "PD10,10,20,2", "0/0/0/0: 0,0>10,10");
+    row("paths", "pen needs its semicolon", "SP2PD10,10;PD5,5;", "21010/0/0/0: 0,0>5,5");
+    row("paths", "pen takes effect at a break", "SP1;PU0,0;PD10,0;SP2;PD20,0;PU50,0;PD60,0;",
+        "1/0/0/0: 0,0>10,0 10,0>20,0 | 2/0/0/0: 50,0>60,0");
+    row("paths", "LT partial keeps the mode, LT; resets", "LT2,3,4;LT1,5;PU0,0;PD10,0;LT;PU50,50;PD60,60;",
+        "0/1/5/4: 0,0>10,0 | 0/0/0/0: 50,50>60,60");
+    row("paths", "LT separators not collapsed", "LT3,,7;PD10,0;", "0/3/0/7: 0,0>10,0");
+    row("paths", "PA follows the last PD/PU", "PD;PA10,0;PU;PA20,0;PD30,0;", "0/0/0/0: 0,0>10,0 | 0/0/0/0: 20,0>30,0");
+    row("paths", "numbers read as toInt does", "PU-5,-2147483648;PD2147483648,7,1-2,3;",
+        "0/0/0/0: -5,-2147483648>0,7 0,7>0,3");
+    row("paths", "other instructions skipped", "IN;MD1,2,3;PR5,5;pd9,9;PU1,1;PD2,2;", "0/0/0/0: 1,1>2,2");
+    row("sections", "whole file", "MD0,0,800,600,3;SP1;A;SP2;B;!PG;", "MD0,0,800,600,3; / SP1;A; / SP2;B;");
+    row("sections", "header is up to the first semicolon", "IN;MD0,0,1,1,3;SP1;x", "IN; / SP1;x / ");
+    row("sections", "MD broken by a line feed", "MD0,0\n;SP1;a;SP2;b;", " / SP1;a; / SP2;b;");
+    row("sections", "SP2 before SP1, no end mark", "SP2;a;SP1;b;", " / SP1;b; / SP2;a;SP1;b;");
+    row("sections", "empty", "", " /  / ");
+    row("md", "five fields", "MD0,0,4000,3000,3;SP1;", "3000 x 4000");
+    row("md", "four fields, after other text", "IN;MD0,0,100,200;", "200 x 100");
+    row("md", "no MD", "IN;SP1;PU0,0;", "0 x 0");
+    row("md", "M not followed by D starts over", "MMD0,0,7,8,3;", "0 x 0");
+    row("md", "truncated", "MD0,0,4000", "0 x 4000");
 }
 
-void TestPltSolve::parse()
+void TestPltSolve::reads()
 {
-    QFETCH(QString, section);
-    QTEST(describe(solve.parsePaths(section)), "paths");
+    QFETCH(QString, reader);
+    QFETCH(QString, text);
+    const QSize md = parseMdSize(text);
+    QTEST(reader == "paths"          ? describe(solve.parsePaths(text))
+              : reader == "sections" ? solve.splitSections(text).join(" / ")
+                                     : QString("%1 x %2").arg(md.width()).arg(md.height()),
+          "read");
 }
 
 void TestPltSolve::dropDegenerate_data()
@@ -122,24 +138,6 @@ void TestPltSolve::dropDegenerate()
     QCOMPARE(describe(out), describe(kept ? PlotPathList{path, lone} : PlotPathList{path}));
 }
 
-void TestPltSolve::split_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("sections");
-    QTest::newRow("whole file") << "MD0,0,800,600,3;SP1;A;SP2;B;!PG;"
-                                << QStringList{"MD0,0,800,600,3;", "SP1;A;", "SP2;B;"};
-    QTest::newRow("header is up to the first semicolon") << "IN;MD0,0,1,1,3;SP1;x" << QStringList{"IN;", "SP1;x", ""};
-    QTest::newRow("MD broken by a line feed") << "MD0,0\n;SP1;a;SP2;b;" << QStringList{"", "SP1;a;", "SP2;b;"};
-    QTest::newRow("SP2 before SP1, no end mark") << "SP2;a;SP1;b;" << QStringList{"", "SP1;b;", "SP2;a;SP1;b;"};
-    QTest::newRow("empty") << "" << QStringList{"", "", ""};
-}
-
-void TestPltSolve::split()
-{
-    QFETCH(QString, text);
-    QTEST(solve.splitSections(text), "sections");
-}
-
 void TestPltSolve::serialize_data()
 {
     QTest::addColumn<PlotPathList>("paths");
@@ -163,23 +161,6 @@ void TestPltSolve::serialize()
     QCOMPARE(solve.serializeCrease(paths), "IN;PA;SP1;" + body + "PU;");
     QCOMPARE(solve.serializeCut(paths), "SP2;" + body + "PU;!PG;");
     QCOMPARE(solve.serializePlain(paths), "IN;PA;" + body + "PU;");
-}
-
-void TestPltSolve::mdSize_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QSize>("size");
-    QTest::newRow("five fields") << "MD0,0,4000,3000,3;SP1;" << QSize(3000, 4000);
-    QTest::newRow("four fields, after other text") << "IN;MD0,0,100,200;" << QSize(200, 100);
-    QTest::newRow("no MD") << "IN;SP1;PU0,0;" << QSize(0, 0);
-    QTest::newRow("M not followed by D starts over") << "MMD0,0,7,8,3;" << QSize(0, 0);
-    QTest::newRow("truncated") << "MD0,0,4000" << QSize(0, 4000);
-}
-
-void TestPltSolve::mdSize()
-{
-    QFETCH(QString, text);
-    QTEST(parseMdSize(text), "size");
 }
 
 void TestPltSolve::compensate_data()
