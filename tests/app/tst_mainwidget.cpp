@@ -35,9 +35,7 @@ private:
     template <typename T = QWidget> static T *child(QWidget &w, const char *name)
     {
         T *found = w.findChild<T *>(QLatin1String(name));
-        if (!found)
-            qFatal("no widget %s", name);
-        return found;
+        return found ? found : (qFatal("no widget %s", name), nullptr);
     }
     static bool shown(QWidget &w, const char *name) { return child(w, name)->isVisibleTo(&w); }
     // The user property of a form field: text, value or checked.
@@ -333,25 +331,21 @@ void TestMainWidget::fileDialogFolderAndFilters()
     MainWidget::setLanguageOverride(QStringLiteral("zh")); // the texts checked are the translated ones
     const auto anyLanguage = qScopeGuard([] { MainWidget::setLanguageOverride(QString()); });
     const QByteArray home = qgetenv("HOME"), xdgConfig = qgetenv("XDG_CONFIG_HOME");
-    const auto restore = qScopeGuard([&] {
-        qputenv("HOME", home);
-        qputenv("XDG_CONFIG_HOME", xdgConfig);
-    });
+    const auto restore = qScopeGuard([&] { qputenv("HOME", home), qputenv("XDG_CONFIG_HOME", xdgConfig); });
     QTemporaryDir user;
     qputenv("HOME", user.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", user.filePath(QStringLiteral("config")).toUtf8()); // no user-dirs.dirs
     QVERIFY(QDir().mkpath(user.filePath(QStringLiteral("jobs"))));
     const QString documents = user.filePath(QStringLiteral("Documents"));
     MainWidget w;
-    const auto openedIn = [&](const QString &plotFile, QStringList *filters = nullptr) {
+    QStringList filters;
+    const auto openedIn = [&](const QString &plotFile) {
         child<QLineEdit>(w, "filePath")->setText(plotFile);
         QString folder;
         QTimer poll;
         poll.callOnTimeout([&] {
             if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
-                folder = dialog->directory().absolutePath();
-                if (filters)
-                    *filters = dialog->nameFilters();
+                folder = dialog->directory().absolutePath(), filters = dialog->nameFilters();
                 dialog->reject();
             }
         });
@@ -359,8 +353,7 @@ void TestMainWidget::fileDialogFolderAndFilters()
         QTest::mouseClick(child(w, "setFilePath"), Qt::LeftButton);
         return folder;
     };
-    QStringList filters;
-    QCOMPARE(openedIn(user.filePath(QStringLiteral("jobs/box.plt")), &filters), user.filePath("jobs"));
+    QCOMPARE(openedIn(user.filePath(QStringLiteral("jobs/box.plt"))), user.filePath("jobs"));
     QCOMPARE(filters, (QStringList{"绘图文件 (*.plt *.hpgl *.hpg)", "所有文件 (*)"}));
     QCOMPARE(field(w, "filePath").toString(), user.filePath("jobs/box.plt")); // kept on Cancel
     QCOMPARE(openedIn(user.filePath(QStringLiteral("gone/box.plt"))), user.path());
