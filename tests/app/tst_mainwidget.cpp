@@ -1,16 +1,35 @@
 // The main window: start sequence, work modes, matrix options, translation,
-// loading and saving config.ini (a temporary one, never a real one), and
-// the ways a plot file comes in: command line, file dialog, drops.
+// loading and saving config.ini (a temporary one, never a real one), the
+// ways a plot file comes in: command line, file dialog, drops; an auto-feed
+// run over the USB link and the trigger keys of the matrix jobs. The
+// simulated cutter sits behind a mocked udev node (run under umockdev-wrapper).
+#include "../link/mockusb.h" // first: before any Qt header
+
 #include "commandline.h"
 #include "lineview.h"
 #include "mainwidget.h"
 #include "release.h"
 #include "settingspath.h"
+#include "simserver.h"
+#include "triggerkeys.h"
 #include "version.h"
 #include "workmodes.h"
 
 #include <QtTest>
 #include <QtWidgets>
+
+namespace {
+// The controls a running job locks; Start stays usable as Stop.
+const char *const kLocked[] = {"connectBtn", "devType", "prevMode", "nextMode", "filePath", "setFilePath"};
+
+bool allEnabled(const QWidget &window, bool enabled)
+{
+    for (const char *name : kLocked)
+        if (window.findChild<QWidget *>(name)->isEnabled() != enabled)
+            return false;
+    return true;
+}
+} // namespace
 
 class TestMainWidget : public QObject
 {
@@ -30,6 +49,9 @@ private slots:
     void plotFileFromCommandLine();
     void fileDialogFolderAndFilters();
     void plotFileDroppedAnywhere();
+    void autoFeedRunCountsDownUntilCancel();
+    void triggerKeys_data();
+    void triggerKeys();
 
 private:
     template <typename T = QWidget> static T *child(QWidget &w, const char *name)
@@ -407,6 +429,118 @@ void TestMainWidget::plotFileDroppedAnywhere()
         QCOMPARE(ssid->text(), QStringLiteral("V6"));
         QCOMPARE(field(w, "knifeOffset").toDouble(), 0.3);
     }
+}
+
+// Mode 6 with the link type RJ45 (auto-feed ignores it). First another
+// program holds the cutter's node: Start ends at once, nothing is sent, and
+// the state line says why instead of "Idle...". Then two sheets to cut and
+// one in the container: the first is cut, the paper check of the second
+// raises the box, and Cancel ends the job.
+void TestMainWidget::autoFeedRunCountsDownUntilCancel()
+{
+    MockUsb bed;
+    QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
+    QStandardPaths::setTestModeEnabled(true); // the run log goes to a test folder
+    const auto normalPaths = qScopeGuard([] { QStandardPaths::setTestModeEnabled(false); });
+    QFile plot(dir.filePath("autofeed.plt")), ini(config);
+    QVERIFY(plot.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
+    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
+    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
+    plot.close(), ini.close();
+    CutterSimServer sim;
+    sim.cutter().config().busyMs = 0;
+    sim.cutter().config().sheets = 1;
+    const QString node = sim.openUsbNode();
+    bed.plug("1-2", "lp0", 0, node);
+    MainWidget window;
+    window.feedIntervalSecs = 0;
+    auto *count = child<QSpinBox>(window, "count");
+    auto *start = child<QPushButton>(window, "startBtn");
+    auto *state = child<QLabel>(window, "stateText");
+    auto *result = child<QLabel>(window, "resultText");
+    count->setValue(2);
+    {
+        QFile other(node);
+        QVERIFY(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(start, Qt::LeftButton);
+        QTRY_COMPARE(state->text(),
+                     QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
+        QVERIFY(clock.elapsed() < 1000);
+        QVERIFY(sim.cutter().instructions().isEmpty());
+        QVERIFY(allEnabled(window, true));
+        QCOMPARE(count->value(), 2);
+        QVERIFY(result->text().endsWith(QCoreApplication::translate("CutterJobs", "%1: %2").arg(
+            QCoreApplication::translate("CutterJobs", "Not started"),
+            QCoreApplication::translate("CutterJobs", "the cutter is in use by another program"))));
+    }
+    QString title, startWhileRunning;
+    bool lockedWhileRunning = false;
+    QTimer operatorAtBox; // answers the box once it is up
+    operatorAtBox.callOnTimeout([&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            startWhileRunning = start->text();
+            lockedWhileRunning = allEnabled(window, false) && start->isEnabled();
+            box->button(QMessageBox::Cancel)->click();
+        }
+    });
+    operatorAtBox.start(20);
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(start->text(), QCoreApplication::translate("MainWidget", "Start"), 30000);
+
+    QCOMPARE(sim.cutter().finishedSheets().size(), 1);
+    QCOMPARE(sim.cutter().instructions().last(), QStringLiteral("CMD:108")); // none after Cancel
+    QCOMPARE(title, QCoreApplication::translate("MainWidget", "No Paper..."));
+    QCOMPARE(count->value(), 1);
+    QCOMPARE(state->text(), QCoreApplication::translate("MainWidget", "Idle..."));
+    // The result line keeps how the run ended, with the time.
+    QVERIFY2(result->text().endsWith(
+                 QCoreApplication::translate("CutterJobs", "Stopped: no paper was loaded (%1 sheets done)").arg(1)),
+             qPrintable(result->text()));
+    QVERIFY(QTime::fromString(result->text().left(5), QStringLiteral("HH:mm")).isValid());
+    QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
+    QVERIFY(lockedWhileRunning);
+    QVERIFY(allEnabled(window, true) && start->isEnabled());
+}
+
+void TestMainWidget::triggerKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("windowActive");
+    QTest::addColumn<bool>("pressed");
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("Space, window active") << int(Qt::Key_Space) << true << true << "";
+    QTest::newRow("Space, window inactive") << int(Qt::Key_Space) << false << false << " ";
+    QTest::newRow("Volume Up, window inactive") << int(Qt::Key_VolumeUp) << false << true << "";
+    QTest::newRow("other key") << int(Qt::Key_A) << true << false << "a";
+}
+
+// While a matrix job runs, a listener turns the trigger keys into triggers;
+// without one (no matrix job) every key reaches the window.
+void TestMainWidget::triggerKeys()
+{
+    QFETCH(int, key);
+    QFETCH(bool, windowActive);
+    QFETCH(bool, pressed);
+    QFETCH(QString, typed);
+    QLineEdit edit;
+    TriggerKeys::setWindowActive(windowActive);
+    int triggers = 0;
+    {
+        TriggerListener listener([&triggers] { ++triggers; });
+        QTest::keyClick(&edit, Qt::Key(key));
+        QCOMPARE(triggers, pressed ? 1 : 0);
+        QCOMPARE(edit.text(), typed);
+    }
+    edit.clear();
+    QTest::keyClick(&edit, Qt::Key_Space);
+    QCOMPARE(edit.text(), QStringLiteral(" "));
+    QCOMPARE(triggers, pressed ? 1 : 0);
+    TriggerKeys::setWindowActive(false);
 }
 
 QTEST_MAIN(TestMainWidget)
