@@ -28,6 +28,12 @@
 
 namespace {
 
+QByteArray contents(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
 // The main window's part: settings as plain values, the state label and the
 // message boxes recorded, the operator at the questions (and, through the
 // rig, at the trigger).
@@ -370,9 +376,7 @@ void TestJobs::runs_data()
     // is said with its result.
     const auto logs = [](const QStringList &lines) {
         return [=](Rig &r) {
-            QFile file(r.dir.filePath(QStringLiteral("log/runs.csv")));
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            const Rows rows = readCsv(file.readAll());
+            const Rows rows = readCsv(contents(r.dir.filePath(QStringLiteral("log/runs.csv"))));
             QCOMPARE(rows.size(), lines.size() + 1); // the header first
             for (int i = 0; i < lines.size(); ++i) {
                 const QStringList &row = rows.at(i + 1);
@@ -719,12 +723,6 @@ void TestJobs::calibrationPatternFolders()
 // The run log itself: the line of each outcome, a line cut short by a crash
 // and fields that a CSV reader gets back whole, rotation, and a log that
 // cannot be written.
-static QByteArray contents(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
-}
-
 static RunRecord record(const QString &plotFile = QStringLiteral("/jobs/box.plt"),
                         RunRecord::Outcome outcome = RunRecord::Outcome::Cut, int mode = 3)
 {
