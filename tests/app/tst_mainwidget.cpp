@@ -526,7 +526,6 @@ void TestMainWidget::triggerKeys()
     QFETCH(int, key);
     QFETCH(bool, windowActive);
     QFETCH(bool, pressed);
-    QFETCH(QString, typed);
     QLineEdit edit;
     TriggerKeys::setWindowActive(windowActive);
     int triggers = 0;
@@ -534,7 +533,7 @@ void TestMainWidget::triggerKeys()
         TriggerListener listener([&triggers] { ++triggers; });
         QTest::keyClick(&edit, Qt::Key(key));
         QCOMPARE(triggers, pressed ? 1 : 0);
-        QCOMPARE(edit.text(), typed);
+        QTEST(edit.text(), "typed");
     }
     edit.clear();
     QTest::keyClick(&edit, Qt::Key_Space);
