@@ -49,12 +49,10 @@ static std::string captureStdout(const std::function<void()> &run)
 // Camera frames drawn in code for the glyphscan tests: 640 x 480, grey or
 // RGB, with discs, rings, blocks, diamonds and QR codes on a plain ground.
 // The drawing calls chain: Frame().disc(320, 240, 100, 0).rgb().
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
+constexpr int kWidth = 640, kHeight = 480;
 
 struct Frame {
-    std::vector<uint8_t> grey;
-    std::vector<uint8_t> rgbData; // filled by rgb()
+    std::vector<uint8_t> grey, rgbData; // rgbData: filled by rgb()
     std::string text = std::string(1024, '\0');
 
     explicit Frame(uint8_t ground = 255) : grey(kWidth * kHeight, ground) {}
@@ -95,15 +93,11 @@ struct Frame {
             }
         return *this;
     }
-    Frame &disc(double cx, double cy, double diameter, uint8_t v)
-    {
-        return ring(cx, cy, diameter, diameter, v);
-    }
+    Frame &disc(double cx, double cy, double diameter, uint8_t v) { return ring(cx, cy, diameter, diameter, v); }
     Frame &block(int x, int y, int w, int h, uint8_t v)
     {
-        for (int j = y; j < y + h; ++j)
-            for (int i = x; i < x + w; ++i)
-                set(i, j, v);
+        for (int i = 0; i < w * h; ++i)
+            set(x + i % w, y + i / w, v);
         return *this;
     }
     Frame &diamond(int cx, int cy, int halfDiagonal, uint8_t v)
