@@ -118,12 +118,10 @@ void TestCutterdeskRun::helpAndVersionWithoutDisplay()
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(CUTTERDESK_BINARY_DIR "/app/cutterdesk"), {option});
-        const bool ended = p.waitForFinished(10000);
-        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
-        return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 ? out : QString();
+        const bool ended = p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        return ended ? QString::fromLocal8Bit(p.readAllStandardOutput()) : QString();
     };
-    QCOMPARE(run(QStringLiteral("--version")),
-             QStringLiteral("cutterdesk %1\n").arg(QLatin1String(cutterdeskVersion())));
+    QCOMPARE(run(QStringLiteral("--version")), QStringLiteral("cutterdesk %1\n").arg(cutterdeskVersion()));
     const QString help = run(QStringLiteral("--help"));
     for (const char *listed : {"[options] [FILE]", "--help", "--version", "--lang <zh|en>"})
         QVERIFY2(help.contains(QLatin1String(listed)), qPrintable(help));
