@@ -322,8 +322,7 @@ void TestMainWidget::plotFileFromCommandLine()
     const QString box = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
     const QString missing = dir.filePath(QStringLiteral("missing.plt"));
     const QString locked = dir.filePath(QStringLiteral("locked.plt"));
-    QVERIFY(QFile::copy(box, locked));
-    QVERIFY(QFile::setPermissions(locked, QFileDevice::WriteOwner));
+    QVERIFY(QFile::copy(box, locked) && QFile::setPermissions(locked, QFileDevice::WriteOwner));
     const bool root = QFileInfo(locked).isReadable(); // root reads it all the same
     const QString idle = QStringLiteral("空闲");
     const struct { QString path; QString state; } rows[] = {
@@ -503,8 +502,7 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
              qPrintable(result->text()));
     QVERIFY(QTime::fromString(result->text().left(5), QStringLiteral("HH:mm")).isValid());
     QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
-    QVERIFY(lockedWhileRunning);
-    QVERIFY(allEnabled(window, true) && start->isEnabled());
+    QVERIFY(lockedWhileRunning && allEnabled(window, true) && start->isEnabled());
 }
 
 void TestMainWidget::triggerKeys_data()

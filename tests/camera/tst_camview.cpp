@@ -219,8 +219,8 @@ void TestCamView::newestFrameWins()
     QCOMPARE(searched.size(), 2);
     QVERIFY(qAbs(qGray(searched.last()) - 100) < 8);
     const QImage shot = view.grab().toImage();
-    QVERIFY(qAbs(qGray(shot.pixel(5, 230)) - 100) < 8); // the searched frame under its result
-    QVERIFY(countPixels(shot, isGreen) > 50);
+    // The searched frame under its result.
+    QVERIFY(qAbs(qGray(shot.pixel(5, 230)) - 100) < 8 && countPixels(shot, isGreen) > 50);
 }
 
 // The black frame a view starts with and returns to.

@@ -573,8 +573,7 @@ void TestJobs::runs_data()
             };
         };
         return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
-            QVERIFY(r.mark >= 0);
-            QVERIFY(r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
+            QVERIFY(r.mark >= 0 && r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
             QVERIFY(kind != "stop" || r.clock.elapsed() >= 1000); // waited, not abandoned
             QCOMPARE(r.host.triggerWaits, waits);
             QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent" || kind == "hang up");

@@ -185,8 +185,7 @@ void TestLink::repliesStaleRepliesAndAnotherProgram()
     QSignalSpy inUse(&usb, &UsbOperate::cutterInUse);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
     clock.start();
-    QVERIFY(!usb.deviceExists());
-    QVERIFY(!usb.sendCmd(QStringLiteral("CMD:10;")));
+    QVERIFY(!usb.deviceExists() && !usb.sendCmd(QStringLiteral("CMD:10;")));
     QCOMPARE(usb.waitFree(), WaitOutcome::NoCutter);
     QVERIFY(clock.elapsed() < 300);
     QVERIFY(inUse.count() >= 1);
@@ -230,8 +229,7 @@ void TestLink::nodeHeldUntilUnpluggedOrLetGo()
     QCOMPARE(usb.reply(), QString());
     QCOMPARE(usb.waitFree(), WaitOutcome::NoCutter);
     QCOMPARE(usb.waitReply(QStringLiteral("OK;")), WaitOutcome::NoCutter);
-    QVERIFY(clock.elapsed() < 300);
-    QVERIFY(!usb.holdsNode());
+    QVERIFY(clock.elapsed() < 300 && !usb.holdsNode());
 
     sim.usbNode()->plug();
     plugCutter(usb, node, clock, "lp3");
@@ -257,8 +255,7 @@ void TestLink::stopAbandonsWriteNotTaken()
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
     QLoggingCategory::setFilterRules(QString());
-    QVERIFY(!sent);
-    QVERIFY(usb.abandoned());
+    QVERIFY(!sent && usb.abandoned());
     QVERIFY(usb.holdsNode()); // still the cutter's: the next command may go through
 }
 
