@@ -772,7 +772,8 @@ static const QByteArray kHeader = "start,end,mode,mode title,link,plot file,QR t
 void TestJobs::logLinePerOutcome()
 {
     using O = RunRecord::Outcome;
-    RunRecord mark = record({}, O::UncutNoMark, 8), qr = record({}, O::UncutNoQrFile, 10), lost = record({}, O::CutterLost, 11);
+    RunRecord mark = record({}, O::UncutNoMark, 8), qr = record({}, O::UncutNoQrFile, 10),
+              lost = record({}, O::CutterLost, 11);
     mark.markFound = false;
     qr.qrText = QStringLiteral("gift-box");
     // Times given in UTC are written as local times, in summer with the summer offset.

@@ -161,16 +161,13 @@ void TestPlot::serialize_data()
 {
     QTest::addColumn<PlotPathList>("paths");
     QTest::addColumn<QString>("body");
-    PlotPath gap = polyline({0, 0, 10, 0});
-    gap.segments << QLineF(20, 0, 30, 0);
-    QTest::newRow("joined path, then one with a gap")
-        << PlotPathList{polyline({100, 200, 300, 200, 300, 400}), gap}
-        << "PU100,200;PD300,200,300,400;PU0,0;PD10,0;PU20,0;PD30,0;";
-    QTest::newRow("halves round up") << PlotPathList{polyline({10.5, -10.5, 6, 7})}
-                                     << "PU11,-10;PD6,7;";
+    const PlotPath gap{2, 0, 0, 0, {QLineF(0, 0, 10, 0), QLineF(20, 0, 30, 0)}};
+    QTest::newRow("joined path, then one with a gap") << PlotPathList{polyline({100, 200, 300, 200, 300, 400}), gap}
+                                                      << "PU100,200;PD300,200,300,400;PU0,0;PD10,0;PU20,0;PD30,0;";
+    QTest::newRow("halves round up") << PlotPathList{polyline({10.5, -10.5, 6, 7})} << "PU11,-10;PD6,7;";
     QTest::newRow("empty path") << PlotPathList{PlotPath()} << "";
-    QTest::newRow("beyond int range") << PlotPathList{polyline({5e9, -5e9, 0, 0})}
-                                      << "PU5000000000,-5000000000;PD0,0;";
+    QTest::newRow("beyond int range")
+        << PlotPathList{polyline({5e9, -5e9, 0, 0})} << "PU5000000000,-5000000000;PD0,0;";
 }
 
 void TestPlot::serialize()
@@ -466,9 +463,8 @@ void TestPlot::stream_data()
     QTest::newRow("qr: digit forced to 4")
         << "MD0,0,4000,3000,5;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 4 << false << false
         << 1 << "MD0,0,4000,3000,5;" << md + body;
-    QTest::newRow("qr rotated: rebuilt with 5, sent with 4") << kSmall << 5 << false << true << 1
-                                                             << "MD0,0,3000,4000,5;"
-                                                             << "MD0,0,3000,4000,4;" + rotated;
+    QTest::newRow("qr rotated: rebuilt with 5, sent with 4")
+        << kSmall << 5 << false << true << 1 << "MD0,0,3000,4000,5;" << "MD0,0,3000,4000,4;" + rotated;
     QTest::newRow("repeats: one end mark") << kSmall << 0 << false << false << 2 << md
         << "IN;PA;SP1;PU0,0;PD100,0;PU;IN;PA;SP1;PU0,0;PD100,0;PU;SP2;PU0,0;PD0,100;PU;SP2;PU0,0;PD0,100;PU;!PG;";
     const QString nested = "MD0,0,1000,1000,3;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;!PG;";

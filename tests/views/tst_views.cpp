@@ -63,7 +63,8 @@ private slots:
 private:
     void wheel(QPoint pos, int delta)
     {
-        QWheelEvent e(pos, view->mapToGlobal(pos), {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent e(pos, view->mapToGlobal(pos), {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
         QApplication::sendEvent(view, &e);
     }
     void mouse(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons held)
