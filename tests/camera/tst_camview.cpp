@@ -142,10 +142,9 @@ void TestCamView::overlay()
     QFETCH(bool, drawn);
     const qint64 ms = 1500;
     const CamScene scene(qrText);
-    QImage picture(640, 480, QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    if (withMark)
-        picture = scene.frame(ms, 1);
+    QImage picture = scene.frame(ms, 1);
+    if (!withMark)
+        picture.fill(Qt::white);
     CamView view;
     view.resize(800, 450); // scaled, and of another aspect than the frame
     view.seek = seek;

@@ -218,8 +218,7 @@ struct Rig
     std::unique_ptr<CutterSession> session;
     QPoint origin{1200, -35}; // what Set Origin stored
     QElapsedTimer clock;
-    int seen = 0;
-    int mark = -1; // what a test notes, for example where something happened
+    int seen = 0, mark = -1; // mark: what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
 };
 
@@ -746,10 +745,9 @@ void TestJobs::carriage()
 void TestJobs::calibrationPatternFolders()
 {
     QTemporaryDir root;
-    const QString bin = root.filePath(QStringLiteral("usr/bin"));
-    const QString installed = root.filePath(QStringLiteral("usr/share/cutterdesk/CIR.plt"));
+    const QString bin = root.filePath(QStringLiteral("usr/bin")), beside = bin + QStringLiteral("/CIR.plt"),
+                  installed = root.filePath(QStringLiteral("usr/share/cutterdesk/CIR.plt"));
     QVERIFY(QDir().mkpath(bin) && QDir().mkpath(QFileInfo(installed).path()));
-    const QString beside = bin + QStringLiteral("/CIR.plt");
     QCOMPARE(calibrationPatternIn(bin), beside);
     QVERIFY(QFile::copy(QStringLiteral(CUTTERDESK_SOURCE_DIR "/jobs/CIR.plt"), installed));
     QCOMPARE(calibrationPatternIn(bin), installed);
