@@ -70,7 +70,7 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
     window.feedIntervalSecs = 0;
     window.findChild<QSpinBox *>("count")->setValue(2);
     auto *start = window.findChild<QPushButton *>("startBtn");
-    QString title, startWhileRunning;
+    QString title, startWhileRunning, originWhileRunning;
     bool lockedWhileRunning = false;
     QTimer operatorAtBox; // answers the box once it is up
     operatorAtBox.callOnTimeout([&] {
@@ -78,6 +78,8 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
             title = box->windowTitle();
             startWhileRunning = start->text();
             lockedWhileRunning = allEnabled(window, false) && start->isEnabled();
+            window.findChild<QPushButton *>("setOrigin")->click(); // refused: the job holds the cutter
+            originWhileRunning = window.findChild<QLabel *>("stateText")->text();
             box->button(QMessageBox::Cancel)->click();
         }
     });
@@ -99,6 +101,9 @@ void TestAutoFeedWindow::runCountsDownUntilCancelInPaperBox()
              qPrintable(result));
     QVERIFY(QTime::fromString(result.left(5), QStringLiteral("HH:mm")).isValid());
     QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
+    QCOMPARE(originWhileRunning,
+             QCoreApplication::translate("MainWidget", "The cutter is busy; try again when it has finished"));
+    QVERIFY(!sim.cutter().instructions().contains(QStringLiteral("CMD:203"))); // no position query
     QVERIFY(lockedWhileRunning);
     QCOMPARE(start->text(), QCoreApplication::translate("MainWidget", "Start"));
     QVERIFY(allEnabled(window, true) && start->isEnabled());

@@ -103,13 +103,11 @@ struct Rig
         host.settings.feed.ejectDistMm = 400;
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
-        const auto arrived = [this](int total) {
-            for (; seen < total; ++seen) {
-                if (onInstruction)
-                    onInstruction(sim->cutter().instructions().at(seen));
-            }
-        };
-        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), arrived);
+        // On the simulator's thread, before the session hears back.
+        sim->setInstructionHook([this](const QString &instruction) {
+            if (onInstruction)
+                onInstruction(instruction);
+        });
         // The operator presses the trigger `presses` times, then Stop.
         QObject::connect(session.get(), &CutterSession::triggerArmed, session.get(), [this](bool armed) {
             if (!armed)
@@ -171,6 +169,11 @@ struct Rig
         QVERIFY(over.wait(kWatchdogMs * 2));
     }
     void stop() { session->requestStop(); }
+    // Runs f on this (the test's) thread after ms; callable from the simulator's thread.
+    void later(int ms, std::function<void()> f)
+    {
+        QMetaObject::invokeMethod(sim.get(), [ms, f] { QTimer::singleShot(ms, f); }, Qt::QueuedConnection);
+    }
     int sheetsLeft() const { return host.settings.feed.sheetsLeft; }
     // Per finished sheet: '+' cut, '-' moved out uncut.
     QString sheets()
@@ -190,7 +193,6 @@ struct Rig
     QPoint origin{1200, -35}; // what Set Origin stored
     QElapsedTimer clock;
     QTimer watchdog;
-    int seen = 0;
     int mark = -1; // what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
 };
@@ -254,6 +256,7 @@ private slots:
     void runs();
     void runLog_data();
     void runLog();
+    void closingEndsTheJobAtOnce();
     void timeLeft();
     void carriage_data();
     void carriage();
@@ -502,6 +505,9 @@ void TestJobs::runs_data()
             r.host.settings.feed.sheetsLeft = 3;
             r.host.presses = 1;
             r.sim->cutter().config().busyMs = kind == "stop" ? 1200 : 0;
+            // Unplugged by the device itself once it has answered `at` (the
+            // sixth command of a sheet), on its own thread; the hook below tidies the udev tree.
+            r.sim->faults().dropAfter = kind == "unplug" ? 6 : 0;
             r.onInstruction = [&r, at, kind](const QString &instruction) {
                 if (r.mark >= 0 || instruction != at)
                     return;
@@ -510,14 +516,14 @@ void TestJobs::runs_data()
                     r.stop();
                 r.sim->faults().silent = kind == "silent" || kind == "hang up";
                 if (kind == "silent")
-                    QTimer::singleShot(200, [&r] { r.stop(); });
+                    r.later(200, [&r] { r.stop(); });
                 if (kind == "hang up") // the connection drops instead of the next reply
-                    QTimer::singleShot(200, [&r] {
+                    r.later(200, [&r] {
                         r.sim->dropConnection();
                         r.sim->faults().silent = false;
                     });
                 if (kind == "unplug")
-                    QTimer::singleShot(0, [&r] {
+                    r.later(0, [&r] {
                         r.bed.unplug(r.device);
                         r.sim->hangUp();
                     });
@@ -538,6 +544,7 @@ void TestJobs::runs_data()
                                                   : "Ended: the cutter stopped answering (";
             QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
             if (kind == "unplug") { // plugged back under another node: the same link cuts again
+                r.sim->faults().dropAfter = 0;
                 r.sim->usbNode()->plug();
                 r.bed.plug("1-2", "lp1", 1, r.sim->usbNode()->path());
                 r.onInstruction = nullptr;
@@ -618,9 +625,10 @@ void TestJobs::runLog_data()
     }, "", "-++"} << QStringList{"12|1-2:1.0||NOQR;||uncut: no QR file", "12|1-2:1.0|" + job7 + "|job7|yes|cut",
                                  "12|1-2:1.0|" + job7 + "|NOQR;|yes|cut"};
     QTest::newRow("unplugged during the cut") << Case{U, 6, [](Rig &r) {
+        r.sim->faults().dropAfter = 6; // at "CMD:202;", before the job text
         r.onInstruction = [&r](const QString &instruction) {
             if (instruction == QLatin1String("CMD:202"))
-                QTimer::singleShot(0, [&r] { r.bed.unplug(r.device); r.sim->hangUp(); });
+                r.later(0, [&r] { r.bed.unplug(r.device); r.sim->hangUp(); });
         };
     }, "", ""} << QStringList{"07|1-2:1.0|" + base + "|||cutter lost"};
     QTest::newRow("log cannot be written") << Case{N, 0, [](Rig &r) {
@@ -655,6 +663,26 @@ void TestJobs::runLog()
         QCOMPARE(got.join('|'), lines.at(i));
         QVERIFY(QDateTime::fromString(row.value(0), Qt::ISODate) <= QDateTime::fromString(row.value(1), Qt::ISODate));
     }
+}
+
+// The session going (the window closing) ends a job that waits on a silent
+// cutter at once; nothing more is sent, and the sheet is logged as stopped.
+void TestJobs::closingEndsTheJobAtOnce()
+{
+    Rig rig(N);
+    rig.sim->faults().silent = true;
+    QVERIFY(rig.session->startJob(kWorkModes[0], N));
+    QTRY_VERIFY(rig.received().endsWith(QLatin1String("CMD:10;"))); // polling the silent cutter
+    QElapsedTimer clock;
+    clock.start();
+    rig.session.reset();
+    QVERIFY(clock.elapsed() < 500);
+    const QString sent = rig.received();
+    QTest::qWait(200);
+    QCOMPARE(rig.received(), sent);
+    QFile log(rig.dir.filePath(QStringLiteral("log/runs.csv")));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QCOMPARE(readCsv(log.readAll()).value(1).value(8), QStringLiteral("stopped"));
 }
 
 // Every sheet still to do takes the average of those done, never less than the
