@@ -591,8 +591,9 @@ void TestJobs::runs()
         QCOMPARE(rig.sheetsLeft(), count - int(c.sheets.size()));
     if (c.link == U && count > 0 && rig.sheetsLeft() == 0) { // a run that used up its count says what it did
         const int uncut = int(c.sheets.count('-'));
-        const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut (")
+        const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut: %2 %3 (")
                                             .arg(c.sheets.size() - uncut).arg(uncut)
+                                            .arg(c.mode >= 10 ? "no QR file" : "no mark")
                                       : QStringLiteral("Finished: %1 sheets cut (").arg(c.sheets.size());
         QVERIFY2(rig.host.results.value(0).startsWith(summary), qPrintable(rig.host.results.value(0)));
     }
