@@ -40,7 +40,9 @@ public:
 
     void run();
     int sheetsDone() const { return m_done; }
-    int sheetsUncut() const { return m_uncut; }
+    int sheetsUncut() const { return m_noMark + m_noQrFile; }
+    // Why sheets were moved out uncut: "1 no mark, 2 no QR file".
+    QString uncutReasons() const;
 
 private:
     enum class Sheet { Done, Again, End }; // Again: paper was loaded, the sheet starts afresh
@@ -94,7 +96,8 @@ private:
     qint64 m_sheetStartMs = 0; // on m_clock: when the sheet being handled began
     qint64 m_sheetsMs = 0;     // the sheets done took this long together
     int m_done = 0;         // sheets out of the cutter, counted
-    int m_uncut = 0;        // of those, moved out uncut (no mark, no plot file for the code)
+    int m_noMark = 0;       // of those, moved out uncut: the mark was not found
+    int m_noQrFile = 0;     // moved out uncut: no plot file for the code
     bool m_sheetUncut = false;
     RunRecord::Outcome m_uncutOutcome = RunRecord::Outcome::UncutNoMark;
 };
@@ -103,18 +106,29 @@ void CutterJobs::runAutoFeed(const WorkMode &mode)
 {
     QElapsedTimer clock;
     clock.start();
-    int done = 0;
-    int uncut = 0;
+    QString done;
     {
         AutoFeed run(*this, mode); // lets go of the link when it ends
         run.run();
-        done = run.sheetsDone();
-        uncut = run.sheetsUncut();
+        const int uncut = run.sheetsUncut();
+        done = uncut ? tr("Finished: %1 sheets cut, %2 moved out uncut: %3")
+                           .arg(run.sheetsDone() - uncut)
+                           .arg(uncut)
+                           .arg(run.uncutReasons())
+                     : tr("Finished: %1 sheets cut").arg(run.sheetsDone());
     }
     closeSheet(brokenOff(JobLink::Usb)); // a sheet the run left behind
-    reportEnd(uncut ? tr("Finished: %1 sheets cut, %2 moved out uncut").arg(done - uncut).arg(uncut)
-                    : tr("Finished: %1 sheets cut").arg(done),
-              clock.elapsed(), true);
+    reportEnd(done, clock.elapsed(), true);
+}
+
+QString CutterJobs::AutoFeed::uncutReasons() const
+{
+    QStringList reasons;
+    if (m_noMark)
+        reasons << tr("%1 no mark").arg(m_noMark);
+    if (m_noQrFile)
+        reasons << tr("%1 no QR file").arg(m_noQrFile);
+    return reasons.join(QStringLiteral(", "));
 }
 
 void CutterJobs::AutoFeed::run()
@@ -405,7 +419,8 @@ void CutterJobs::AutoFeed::sheetDone()
     const qint64 now = m_clock.elapsed();
     m_sheetsMs += now - m_sheetStartMs;
     m_sheetStartMs = now;
-    m_uncut += m_sheetUncut ? 1 : 0;
+    if (m_sheetUncut)
+        ++(m_uncutOutcome == RunRecord::Outcome::UncutNoMark ? m_noMark : m_noQrFile);
     m_jobs.closeSheet(m_sheetUncut ? m_uncutOutcome : RunRecord::Outcome::Cut);
     m_sheetUncut = false;
     m_host.setSheetsLeft(feed().sheetsLeft - 1);

@@ -223,10 +223,6 @@
         <translation>%1：摄像头偏移已保存为 %2, %3 毫米</translation>
     </message>
     <message>
-        <source>Finished: %1 sheets cut, %2 moved out uncut</source>
-        <translation>完成：已切割 %1 张，%2 张未切割送出</translation>
-    </message>
-    <message>
         <source>Finished: %1 sheets cut</source>
         <translation>完成：已切割 %1 张</translation>
     </message>
@@ -261,6 +257,18 @@
     <message>
         <source>%1; the run log could not be written: %2</source>
         <translation>%1；运行记录无法写入：%2</translation>
+    </message>
+    <message>
+        <source>Finished: %1 sheets cut, %2 moved out uncut: %3</source>
+        <translation>完成：已切割 %1 张，%2 张未切割即送出：%3</translation>
+    </message>
+    <message>
+        <source>%1 no mark</source>
+        <translation>%1 张未找到标记点</translation>
+    </message>
+    <message>
+        <source>%1 no QR file</source>
+        <translation>%1 张无二维码对应文件</translation>
     </message>
 </context>
 <context>

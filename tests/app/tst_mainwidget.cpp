@@ -475,7 +475,7 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
             QCoreApplication::translate("CutterJobs", "Not started"),
             QCoreApplication::translate("CutterJobs", "the cutter is in use by another program"))));
     }
-    QString title, startWhileRunning;
+    QString title, startWhileRunning, originWhileRunning;
     bool lockedWhileRunning = false;
     QTimer operatorAtBox; // answers the box once it is up
     operatorAtBox.callOnTimeout([&] {
@@ -483,6 +483,8 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
             title = box->windowTitle();
             startWhileRunning = start->text();
             lockedWhileRunning = allEnabled(window, false) && start->isEnabled();
+            child<QPushButton>(window, "setOrigin")->click(); // refused: the job holds the cutter
+            originWhileRunning = state->text();
             box->button(QMessageBox::Cancel)->click();
         }
     });
@@ -502,6 +504,9 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
              qPrintable(result->text()));
     QVERIFY(QTime::fromString(result->text().left(5), QStringLiteral("HH:mm")).isValid());
     QCOMPARE(startWhileRunning, QCoreApplication::translate("MainWidget", "Stop"));
+    QCOMPARE(originWhileRunning,
+             QCoreApplication::translate("MainWidget", "The cutter is busy; try again when it has finished"));
+    QVERIFY(!sim.cutter().instructions().contains(QStringLiteral("CMD:203"))); // no position query
     QVERIFY(lockedWhileRunning && allEnabled(window, true) && start->isEnabled());
 }
 

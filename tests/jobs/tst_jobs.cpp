@@ -141,10 +141,10 @@ struct Rig
         host.settings.feed = FeedSettings{3, 300, 400};
         host.settings.feed.feedIntervalSecs = 0;
         usePlots();
-        QObject::connect(sim.get(), &CutterSimServer::instructionsReceived, sim.get(), [this](int total) {
-            for (; seen < total; ++seen)
-                if (onInstruction)
-                    onInstruction(sim->cutter().instructions().at(seen));
+        // On the simulator's thread, before the session hears back.
+        sim->setInstructionHook([this](const QString &instruction) {
+            if (onInstruction)
+                onInstruction(instruction);
         });
         // The operator presses the trigger `presses` times, then Stop.
         QObject::connect(session.get(), &CutterSession::triggerArmed, session.get(), [this](bool armed) {
@@ -200,6 +200,11 @@ struct Rig
         QVERIFY(over.wait(kWatchdogMs * 2));
     }
     void stop() { session->requestStop(); }
+    // Runs f on this (the test's) thread after ms; callable from the simulator's thread.
+    void later(int ms, std::function<void()> f)
+    {
+        QMetaObject::invokeMethod(sim.get(), [ms, f] { QTimer::singleShot(ms, f); }, Qt::QueuedConnection);
+    }
     int sheetsLeft() const { return host.settings.feed.sheetsLeft; }
     // Per finished sheet: '+' cut, '-' moved out uncut.
     QString sheets()
@@ -218,7 +223,7 @@ struct Rig
     std::unique_ptr<CutterSession> session;
     QPoint origin{1200, -35}; // what Set Origin stored
     QElapsedTimer clock;
-    int seen = 0, mark = -1; // mark: what a test notes, for example where something happened
+    int mark = -1; // what a test notes, for example where something happened
     std::function<void(const QString &)> onInstruction;
 };
 
@@ -287,6 +292,7 @@ private slots:
     void eachModeSendsItsSheets();
     void runs_data();
     void runs();
+    void closingEndsTheJobAtOnce();
     void timeLeft();
     void carriage_data();
     void carriage();
@@ -556,6 +562,9 @@ void TestJobs::runs_data()
             r.host.settings.feed.sheetsLeft = 3;
             r.host.presses = 1;
             r.sim->cutter().config().busyMs = kind == "stop" ? 1200 : 0;
+            // Unplugged by the device itself once it has answered `at` (the
+            // sixth command of a sheet), on its own thread; the hook below tidies the udev tree.
+            r.sim->faults().dropAfter = kind == "unplug" ? 6 : 0;
             r.onInstruction = [&r, at, kind](const QString &instruction) {
                 if (r.mark >= 0 || instruction != at)
                     return;
@@ -564,11 +573,11 @@ void TestJobs::runs_data()
                     r.stop();
                 r.sim->faults().silent = kind == "silent" || kind == "hang up";
                 if (kind == "silent")
-                    QTimer::singleShot(200, [&r] { r.stop(); });
+                    r.later(200, [&r] { r.stop(); });
                 if (kind == "hang up") // the connection drops instead of the next reply
-                    QTimer::singleShot(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
+                    r.later(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
                 if (kind == "unplug")
-                    QTimer::singleShot(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
+                    r.later(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
             };
         };
         return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
@@ -584,6 +593,7 @@ void TestJobs::runs_data()
                                                   : "Ended: the cutter stopped answering (";
             QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
             if (kind == "unplug") { // plugged back under another node: the same link cuts again
+                r.sim->faults().dropAfter = 0;
                 r.sim->usbNode()->plug();
                 r.bed.plug("1-2", "lp1", 1, r.sim->usbNode()->path());
                 r.onInstruction = nullptr;
@@ -626,8 +636,9 @@ void TestJobs::runs()
         QCOMPARE(rig.sheetsLeft(), count - int(c.sheets.size()));
     if (c.link == U && count > 0 && rig.sheetsLeft() == 0) { // a run that used up its count says what it did
         const int uncut = int(c.sheets.count('-'));
-        const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut (")
+        const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut: %2 %3 (")
                                             .arg(c.sheets.size() - uncut).arg(uncut)
+                                            .arg(c.mode >= 10 ? "no QR file" : "no mark")
                                       : QStringLiteral("Finished: %1 sheets cut (").arg(c.sheets.size());
         QVERIFY2(rig.host.results.value(0).startsWith(summary), qPrintable(rig.host.results.value(0)));
     }
@@ -635,6 +646,25 @@ void TestJobs::runs()
         QCOMPARE(rig.received().size(), atBox); // Cancel: nothing more is sent
     if (c.check)
         c.check(rig);
+}
+
+// The session going (the window closing) ends a job that waits on a silent
+// cutter at once; nothing more is sent, and the sheet is logged as stopped.
+void TestJobs::closingEndsTheJobAtOnce()
+{
+    Rig rig(N);
+    rig.sim->faults().silent = true;
+    QVERIFY(rig.session->startJob(kWorkModes[0], N));
+    QTRY_VERIFY(rig.received().endsWith(QLatin1String("CMD:10;"))); // polling the silent cutter
+    QElapsedTimer clock;
+    clock.start();
+    rig.session.reset();
+    QVERIFY(clock.elapsed() < 500);
+    const QString sent = rig.received();
+    QTest::qWait(200);
+    QCOMPARE(rig.received(), sent);
+    QCOMPARE(readCsv(contents(rig.dir.filePath(QStringLiteral("log/runs.csv")))).value(1).value(8),
+             QStringLiteral("stopped"));
 }
 
 // Every sheet still to do takes the average of those done, never less than the

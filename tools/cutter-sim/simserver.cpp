@@ -105,6 +105,8 @@ bool CutterSimServer::process(const QByteArray &bytes, const std::function<void(
 // thread received the instructions.
 void CutterSimServer::announce(int instructions)
 {
+    for (; m_hook && m_hooked < instructions; ++m_hooked)
+        m_hook(m_cutter.instructions().at(m_hooked));
     const auto tell = [this, instructions] {
         renderNewSheets();
         emit instructionsReceived(instructions);

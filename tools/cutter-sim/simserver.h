@@ -66,6 +66,13 @@ public:
     void setRenderDir(const QString &dir) { m_renderDir = dir; }
 
     int connectionCount() const { return m_connections; }
+
+    // Called with each instruction the cutter takes, on the thread that took
+    // it, before the sender hears back: over USB before the program's write
+    // returns, over TCP before the next bytes are read. What it changes
+    // (faults, replies) holds from the next command on, however fast the
+    // program sends. instructionsReceived comes later, on the owner's thread.
+    void setInstructionHook(std::function<void(const QString &)> hook) { m_hook = std::move(hook); }
     static QByteArray escapeBytes(const QByteArray &bytes);
 
 signals:
@@ -94,6 +101,8 @@ private:
     std::unique_ptr<UsblpNode> m_usb;
     int m_usbCommands = 0;
     QRecursiveMutex m_lock; // the cutter and the transcript, shared by TCP and USB
+    std::function<void(const QString &)> m_hook;
+    int m_hooked = 0; // instructions the hook has seen
     QFile m_transcript;
     QString m_renderDir;
     int m_rendered = 0;
