@@ -38,11 +38,9 @@ private slots:
     void initTestCase() { MainWidget::setSettingsPathOverride(config); }
     void init() { QFile::remove(config); }
     void languageChoice();
-    void releaseDate();
     void modeButtonsAndVisibility();
     void storedFields();
     void storedChoices();
-    void fileBesideProgramOrUserConfig();
     void resultLineSaysWhy();
     void demoConfigHoldsEveryKey();
     void commandLine();
@@ -113,13 +111,9 @@ void TestMainWidget::languageChoice()
     }
     MainWidget::setLanguageOverride(QString());
     QCOMPARE(QSettings(config, QSettings::IniFormat).value("UI/language").toString(), QStringLiteral("zh"));
-}
-
-void TestMainWidget::releaseDate()
-{
+    // The release date from the compiler's __DATE__.
     const QPair<const char *, const char *> rows[] = {
-        {"Apr  3 2021", "20210403"}, {"Dec 31 1999", "19991231"},
-        {"Foo 12 2021", ""}, {"Feb 30 2021", ""}, {"", ""}};
+        {"Apr  3 2021", "20210403"}, {"Dec 31 1999", "19991231"}, {"Foo 12 2021", ""}, {"Feb 30 2021", ""}, {"", ""}};
     for (const auto &row : rows)
         QCOMPARE(releaseDateStamp(QLatin1String(row.first)), QLatin1String(row.second));
 }
@@ -207,6 +201,11 @@ void TestMainWidget::storedFields()
     MainWidget w;
     for (const auto &f : fields)
         QVERIFY2(field(w, f.name) == f.values[CameraOnly], f.name);
+    // The file beside the program, or in the user's config folder where the
+    // program's cannot be written.
+    const QString user = dir.filePath(QStringLiteral("user"));
+    QCOMPARE(settingsFileFor(dir.path(), user), config);
+    QCOMPARE(settingsFileFor(dir.filePath(QStringLiteral("missing")), user), user + QStringLiteral("/config.ini"));
 }
 
 void TestMainWidget::storedChoices()
@@ -232,14 +231,6 @@ void TestMainWidget::storedChoices()
         QTest::mouseClick(child(w, "matTwo"), Qt::LeftButton); // horizontal spacing only
         QVERIFY(!child(w, "matSpH")->isHidden() && child(w, "matSpV")->isHidden());
     }
-}
-
-void TestMainWidget::fileBesideProgramOrUserConfig()
-{
-    const QString user = dir.filePath(QStringLiteral("user"));
-    QCOMPARE(settingsFileFor(dir.path(), user), config);
-    const QString missing = dir.filePath(QStringLiteral("missing")); // cannot be written
-    QCOMPARE(settingsFileFor(missing, user), user + QStringLiteral("/config.ini"));
 }
 
 // What a chosen plot file holds, and an action refused for a reason, stay

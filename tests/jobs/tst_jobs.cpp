@@ -389,8 +389,8 @@ void TestJobs::eachModeSendsItsSheets()
     QCOMPARE(rig.sheetsLeft(), sent && mode >= 6 ? 0 : qAbs(count));
     const int previews = sent && mode >= 10 ? count : 0;
     QCOMPARE(rig.host.previews.size(), previews);
-    const QString shown = jobText(10, outerFirstPlot(kQrMd)); // the job cut, as the preview shows
-    QVERIFY(previews == 0 || rig.host.previews.first() == PltSolve().parsePaths(shown));
+    // The job cut, as the preview shows it.
+    QVERIFY(previews == 0 || rig.host.previews.first() == PltSolve().parsePaths(jobText(10, outerFirstPlot(kQrMd))));
     // The result line: why nothing was sent, or how the job ended.
     QCOMPARE(rig.host.results.size(), 1);
     const QString result = rig.host.results.first();
@@ -448,15 +448,13 @@ void TestJobs::runs_data()
     // in the plot file's folder cuts nothing; in mode 5 "NOQR;" keeps the last
     // file and a missing one gives no sheet, but the wait and the move come.
     QTest::newRow("mark, rotated, no passes") << Case{N, 2, [](Rig &r) {
-        r.host.settings.rotate = true;
-        r.host.settings.creasePasses = r.host.settings.cutPasses = 0;
+        r.host.settings.rotate = true, r.host.settings.creasePasses = r.host.settings.cutPasses = 0;
     }, "MD0,0,3000,4000,4;!PG;CMD:10;", "-"};
     const QStringList unsafe{"../base", "sub/inner", "a\\b", "job7\n", "job7\x7f"};
     for (int i = 0; i < unsafe.size(); ++i)
         QTest::addRow("QR text %d", i) << Case{N, 4, codes({unsafe[i]}, 1), "CMD:101;", ""};
     QTest::newRow("QR matrix") << Case{N, 5, [=](Rig &r) {
-        codes({"NOQR;", "job7", "NOQR;", "missing", "NOQR;"}, 1)(r);
-        r.host.presses = 4;
+        codes({"NOQR;", "job7", "NOQR;", "missing", "NOQR;"}, 1)(r), r.host.presses = 4;
     }, "CMD:101;", "++", {}, [](Rig &r) {
         QCOMPARE(r.sim->cutter().instructions().count(QStringLiteral("CMD:101")), 5);
         QCOMPARE(r.host.triggerWaits, 5);
@@ -499,8 +497,7 @@ void TestJobs::runs_data()
     // size from the plot file) and the smart search over P1..P4.
     QTest::newRow("d 3001") << Case{U, 6, [](Rig &r) { r.usePlots("MD0,0,4000,3001,3;"); }, kIn + kPlace, "+"};
     QTest::newRow("QR, rotated plot file") << Case{U, 10, [](Rig &r) {
-        r.usePlots("MD0,0,4000,3001,5;");
-        r.host.settings.rotate = true;
+        r.usePlots("MD0,0,4000,3001,5;"), r.host.settings.rotate = true;
     }, kIn + "PU120,7300;CMD:10;", "+"};
     QTest::newRow("no mark: stays at P4")
         << Case{U, 8, [](Rig &r) { r.host.settings.feed.smartScan = true; },

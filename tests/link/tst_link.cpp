@@ -79,9 +79,7 @@ private slots:
     void eachReadTakesOneReplyAsItCame();
     void wakeAndCancelEndWaits();
     void pollSurvivesCutterGoneAndBack();
-    void validIp();
-    void logLabels();
-    void parsesReplies();
+    void textHelpers();
 
 private:
     // The cutter "1-2" behind `node`, selected on `usb`, whose waits end after
@@ -418,26 +416,19 @@ void TestLink::pollSurvivesCutterGoneAndBack()
     QCOMPARE(rig.sim.connectionCount(), 2);
 }
 
-void TestLink::validIp()
+// The address check; the log labels, coloured for a terminal, then back to
+// the terminal's own colour (not black, which vanishes on a dark background),
+// plain when the log is not a terminal; the cutter's position and mark replies.
+void TestLink::textHelpers()
 {
     for (const char *valid : {"192.168.0.100", "255.255.255.255", "010.001.000.099"})
         QVERIFY2(isValidIp(valid), valid);
     for (const char *invalid : {"192.168.0.256", "1.2.3.4.5", "1..3.4", "1.2.3.4\n", "1.2.3.0004",
                                 "cutter.local", ""})
         QVERIFY2(!isValidIp(invalid), invalid);
-}
-
-// Coloured for a terminal, then back to the terminal's own colour (not black,
-// which vanishes on a dark background); plain when the log is not a terminal.
-void TestLink::logLabels()
-{
     QCOMPARE(logLabel("Send:", 31, true), QByteArray("\x1b[31mSend:\x1b[0m"));
     QCOMPARE(logLabel("Recv:", 34, false), QByteArray("Recv:"));
     QCOMPARE(logLabel("Recv:", 34), QByteArray("Recv:")); // ctest's output is no terminal
-}
-
-void TestLink::parsesReplies()
-{
     const struct { const char *reply; int x, y; } positions[] = {
         {"1200,-35;", 1200, -35}, {"7,8", 7, 8}, {"5,1;2;", 5, 12}, {"1200;", 0, 0}, {"", 0, 0}};
     for (const auto &p : positions) {

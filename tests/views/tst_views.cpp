@@ -236,11 +236,9 @@ void TestViews::batchedMatchesSegmentBySegment()
             v->scale = scale, v->offsetX = offset.x(), v->offsetY = offset.y();
         const QImage before = plain.grab().toImage();
         QCOMPARE(view->grab().toImage(), before);
-        view->cutOrder = true;
-        view->placeOffsets = {{3000, 2000}};
+        view->cutOrder = true, view->placeOffsets = {{3000, 2000}};
         QVERIFY(view->grab().toImage() != before);
-        view->cutOrder = false;
-        view->placeOffsets.clear();
+        view->cutOrder = false, view->placeOffsets.clear();
     }
     QCOMPARE(view->grab().toImage(), plain.grab().toImage()); // switched off again
     // A plot file may hold coordinates beyond the int range: clamped, so that
