@@ -84,8 +84,7 @@ public:
     QList<bool> answers; // OK or Cancel to the questions, Cancel once used up
     std::function<void()> onAsk;
     QList<PlotPathList> previews;
-    int presses = 0; // the trigger is pressed this often, then the job is stopped
-    int triggerWaits = 0;
+    int presses = 0, triggerWaits = 0; // presses: the trigger is pressed this often, then the job is stopped
 
     JobSettings jobSettings() const override { return settings; }
     void showJobState(const QString &text) override { states << text; }
