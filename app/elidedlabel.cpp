@@ -44,12 +44,19 @@ QStringList ElidedLabel::shownLines(bool *elided) const
         int cut = rest.size(); // the longest head that fits, at least one character
         while (cut > 1 && metrics.horizontalAdvance(rest.left(cut)) > width)
             --cut;
-        // A bracketed part goes to the next line whole where it can, else the last word.
+        // A bracketed part goes to the next line whole where it can, else
+        // what follows a comma, else the last word.
         static const QRegularExpression opening(QStringLiteral("[(\uFF08]"));
-        const int bracket = int(rest.left(cut + 1).lastIndexOf(opening));
+        static const QRegularExpression comma(QStringLiteral("[,\uFF0C] ?"));
+        const QString head = rest.left(cut + 1);
+        const int bracket = int(head.lastIndexOf(opening));
+        QRegularExpressionMatch afterComma;
+        const int commaAt = int(head.lastIndexOf(comma, -1, &afterComma));
         const int space = int(rest.lastIndexOf(QLatin1Char(' '), cut));
         if (bracket > 0)
             cut = bracket;
+        else if (commaAt > 0 && commaAt + afterComma.capturedLength() < rest.size())
+            cut = commaAt + afterComma.capturedLength();
         else if (space > 0)
             cut = space + 1;
         shown << rest.left(cut).trimmed();

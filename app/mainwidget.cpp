@@ -59,7 +59,7 @@ MainWidget::MainWidget(QWidget *parent)
     // The form connects the on_<object>_<signal> slots by name as its last
     // step, so loading "RJ45" below already runs on_devType_currentTextChanged.
     ui->setupUi(this);
-    ui->stateText->setLines(2); // a run's progress: what it does, then its time
+    ui->stateText->setLines(3); // a run's progress: what it does, then its time
     ui->deviceIP->hide();
     resize(1024, 768);
     installTranslation();
