@@ -66,12 +66,16 @@ void thresholdRow(const uint8_t *__restrict grey, const uint32_t *__restrict int
         out[x] = pixelAt(x, x - kWindow, W - 1);
 }
 
+} // namespace
+
 void adaptiveThreshold(const uint8_t *grey, uint32_t *integral, uint8_t *binary)
 {
     buildIntegral(grey, integral);
     for (int y = 0; y < H; ++y)
         thresholdRow(grey, integral, y, binary + y * W);
 }
+
+namespace {
 
 // The morphology passes write only the inner pixels; the outermost rows and
 // columns of every output are 0. Values are 0 or 255, so AND is erosion and

@@ -58,6 +58,10 @@ struct MarkWorkspace {
     int16_t maxY[kMaxRuns];
 };
 
+// The search's first step: 255 where a pixel is darker than 95 % of the mean
+// of the 40 x 40 window around it, else 0. integral is scratch of kHalfPixels.
+void adaptiveThreshold(const uint8_t *grey, uint32_t *integral, uint8_t *binary);
+
 // Finds the mark of the given shape (1 oblong block, 2 solid disc, 3 circle
 // or disc) in a 320 x 240 grey image; markSize is the nominal size that
 // shapes 2 and 3 use. Fills every field of out. The last region in scan

@@ -21,6 +21,8 @@ int px(const Image &b, int x, int y)
     return (i >= 0 && i < W * H) ? b[size_t(i)] : 0;
 }
 
+} // namespace
+
 // Adaptive threshold over an integral image: a pixel is set where it is
 // darker than 95 % of its window's mean.
 Image threshold(const uint8_t *g)
@@ -38,6 +40,8 @@ Image threshold(const uint8_t *g)
     }
     return b;
 }
+
+namespace {
 
 // Erosion keeps a pixel whose four neighbours are set; dilation writes 1
 // (not 255) where any of the eight is 255. The frame's edge stays 0.

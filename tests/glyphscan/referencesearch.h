@@ -5,7 +5,11 @@
 
 #include "marksearch.h"
 
+#include <vector>
+
 namespace reference {
+
+std::vector<int> threshold(const uint8_t *half); // 255 or 0 per pixel
 
 void searchMark(const uint8_t *half, int32_t markShape, float markSize, glyphscan::MarkSearch &out);
 

@@ -135,6 +135,7 @@ private slots:
     void refusedRecords_data();
     void refusedRecords();
     void fastSearchMatchesReference();
+    void thresholdAtExactlyTheMean();
     void readsCode_data();
     void readsCode();
     void textCopyIsBounded();
@@ -328,6 +329,21 @@ void TestGlyphscan::fastSearchMatchesReference()
     }
     // The comparison is only worth something if both paths were taken.
     QVERIFY2(accepted >= 20 && full >= 5, qPrintable(QString("%1 %2").arg(accepted).arg(full)));
+}
+
+// A pixel whose window sum makes (sum * 95) / 100 exactly one more than
+// count * pixel is foreground: the one place where rounding decides. Grey 14
+// everywhere, the pixel at (160, 120) 14 too, and 1180 more grey spread in its
+// 40 x 40 window give sum 23580, and 23580 * 95 = 100 * (1600 * 14 + 1).
+void TestGlyphscan::thresholdAtExactlyTheMean()
+{
+    std::vector<uint8_t> half(glyphscan::kHalfPixels, 14), binary(half.size());
+    std::vector<uint32_t> integral(half.size());
+    for (int x = 150; x < 155; ++x)
+        half[110 * glyphscan::kHalfWidth + x] = x < 154 ? 255 : 230;
+    glyphscan::adaptiveThreshold(half.data(), integral.data(), binary.data());
+    QCOMPARE(int(binary[120 * glyphscan::kHalfWidth + 160]), 255);
+    QVERIFY(std::equal(binary.begin(), binary.end(), reference::threshold(half.data()).begin()));
 }
 
 // Level 0: nothing read (the text stays empty).
