@@ -56,17 +56,17 @@ void BM_ThreeSheets(benchmark::State &state, int mode)
 
 } // namespace
 
-BENCHMARK_CAPTURE(BM_ThreeSheets, 06_blank_single_feed, 6)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 07_blank_single_feed, 6)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 07_blank_feed_while_cutting, 7)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 08_blank_feed_while_cutting, 7)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 08_file_single_feed, 8)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 09_file_single_feed, 8)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 09_file_feed_while_cutting, 9)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 10_file_feed_while_cutting, 9)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 10_qr_single_feed, 10)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 11_qr_single_feed, 10)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
-BENCHMARK_CAPTURE(BM_ThreeSheets, 11_qr_feed_while_cutting, 11)
+BENCHMARK_CAPTURE(BM_ThreeSheets, 12_qr_feed_while_cutting, 11)
     ->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
 
 int main(int argc, char **argv)
