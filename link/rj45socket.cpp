@@ -108,10 +108,25 @@ bool RJ45Socket::flushAll()
         flush();
         if (bytesToWrite() > 0 && waitFor(int(socketDescriptor()), POLLOUT, -1) == Pump::Stopped) {
             markAbandoned(true);
+            dropUnsent();
             return false;
         }
     }
     return bytesToWrite() == 0;
+}
+
+// The rest of a text the cutter stopped taking must never reach it later: a
+// stopped job would otherwise be cut on when the cutter reads again, and the
+// next command would arrive in the middle of it. Resetting the connection
+// drops Qt's buffer and the kernel's send queue; the next command connects
+// anew.
+void RJ45Socket::dropUnsent()
+{
+    qWarning().noquote() << "The cutter did not take" << bytesToWrite()
+                         << "bytes of the text; the connection is reset so that they are never sent";
+    const linger reset{1, 0};
+    ::setsockopt(int(socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    abort();
 }
 
 QString RJ45Socket::readReply(int timeoutMs)

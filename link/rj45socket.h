@@ -10,9 +10,10 @@
 // in one segment stay together (neither matches a fixed reply).
 //
 // The connection stays up between operations; a socket the cutter closed is
-// reconnected (1000 ms) by the next sendCmd. Create it on the thread that
-// uses it: the waits poll the socket's descriptor and let Qt read (or write)
-// only once it is ready, so no event loop runs during an operation.
+// reconnected (1000 ms) by the next sendCmd, as is one reset because a write
+// was abandoned. Create it on the thread that uses it: the waits poll the
+// socket's descriptor and let Qt read (or write) only once it is ready, so no
+// event loop runs during an operation.
 class RJ45Socket : public QTcpSocket, public CutterLink
 {
     Q_OBJECT
@@ -47,6 +48,7 @@ private:
     int connectSocket();
     bool send(const QString &cmd);
     bool flushAll();
+    void dropUnsent();
     QString awaitReply(int timeoutMs);
     void logReceived() const;
 

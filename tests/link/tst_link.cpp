@@ -78,6 +78,7 @@ private slots:
     void hotplugRefreshKeepsJobCutter();
     void eachReadTakesOneReplyAsItCame();
     void wakeAndCancelEndWaits();
+    void stopDropsWhatTheCutterDidNotTake();
     void pollSurvivesCutterGoneAndBack();
     void textHelpers();
 
@@ -396,6 +397,33 @@ void TestLink::wakeAndCancelEndWaits()
     QVERIFY(!rig.net.call([](RJ45Socket &l) { return l.sendCmd(QStringLiteral("CMD:5;")); }));
     QTest::qWait(100);
     QVERIFY(!rig.sim.cutter().instructions().contains(QStringLiteral("CMD:5")));
+}
+
+// Stop while the cutter takes no more of a long text: the rest is never sent
+// (it would be cut once the cutter reads again), and the next command goes
+// whole over a new connection instead of landing inside the old text.
+void TestLink::stopDropsWhatTheCutterDidNotTake()
+{
+    NetRig rig;
+    QVERIFY(rig.connected);
+    rig.sim.faults().stalled = true;
+    const QString text(16 << 20, QLatin1Char('X')); // more than the kernel's buffers hold
+    QElapsedTimer clock;
+    clock.start();
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.warning=false"));
+    QVERIFY(rig.net.call([&](RJ45Socket &l) {
+        l.setStopCondition([&clock] { return clock.elapsed() > 300; });
+        return !l.sendCmd(text) && l.abandoned();
+    }));
+    QLoggingCategory::setFilterRules(QString());
+    rig.sim.resumeReading();
+    QTest::qWait(300);
+    // What was already in the cutter's buffers (a closed connection would
+    // still deliver the kernel's send queue: megabytes).
+    QVERIFY2(rig.sim.tcpBytesReceived() < (1 << 20), qPrintable(QString::number(rig.sim.tcpBytesReceived())));
+    QVERIFY(rig.net.call([](RJ45Socket &l) { return l.setStopCondition(nullptr), l.sendCmd(QStringLiteral("CMD:5;")); }));
+    QTRY_COMPARE(rig.sim.cutter().instructions(), QStringList{QStringLiteral("CMD:5")});
+    QCOMPARE(rig.sim.connectionCount(), 2);
 }
 
 // The cutter switched off and on again: the poll goes on over a new

@@ -7,12 +7,14 @@ SimCutter::SimCutter(SimConfig config) : m_config(std::move(config))
 
 QList<QByteArray> SimCutter::receive(const QByteArray &bytes)
 {
+    int from = m_pending.size(); // only the new bytes can end an instruction
     m_pending += bytes;
     QList<QByteArray> replies;
     int end;
-    while ((end = m_pending.indexOf(';')) >= 0) {
+    while ((end = m_pending.indexOf(';', from)) >= 0) {
         const QString instruction = QString::fromUtf8(m_pending.left(end));
         m_pending.remove(0, end + 1);
+        from = 0;
         m_instructions << instruction;
         QByteArray reply = handle(instruction);
         if (reply.isNull())

@@ -57,6 +57,8 @@ public:
     // Takes the next received bytes; returns one reply per completed
     // instruction that has one, in order.
     QList<QByteArray> receive(const QByteArray &bytes);
+    // Forgets an instruction begun and not ended (its connection was lost).
+    void dropPartial() { m_pending.clear(); }
 
     SimConfig &config() { return m_config; }
     QPoint position() const { return m_position; }

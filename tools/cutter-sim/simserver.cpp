@@ -52,7 +52,12 @@ void CutterSimServer::acceptConnection()
         m_socket = next;
         m_socketCommands = 0;
         ++m_connections;
+        {
+            QMutexLocker locker(&m_lock);
+            m_cutter.dropPartial(); // what the lost connection began is not continued by this one
+        }
         next->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        next->setReadBufferSize(1 << 16); // unread bytes back up to the sender, as in a device
         connect(next, &QTcpSocket::readyRead, this, [this, next] { readSocket(next); });
         connect(next, &QTcpSocket::disconnected, next, &QObject::deleteLater);
     }
@@ -64,9 +69,16 @@ void CutterSimServer::dropConnection()
         m_socket->abort();
 }
 
+void CutterSimServer::resumeReading()
+{
+    m_faults.stalled = false;
+    if (m_socket)
+        readSocket(m_socket);
+}
+
 void CutterSimServer::readSocket(QTcpSocket *socket)
 {
-    if (socket != m_socket)
+    if (socket != m_socket || m_faults.stalled)
         return;
     const QPointer<QTcpSocket> guard(socket);
     auto write = [guard, this](const QByteArray &bytes) {
@@ -76,7 +88,9 @@ void CutterSimServer::readSocket(QTcpSocket *socket)
             guard->flush();
         }
     };
-    if (process(socket->readAll(), write, m_socketCommands, true))
+    const QByteArray bytes = socket->readAll();
+    m_tcpBytes += bytes.size();
+    if (process(bytes, write, m_socketCommands, true))
         socket->disconnectFromHost();
 }
 

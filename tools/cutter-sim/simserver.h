@@ -20,6 +20,7 @@ struct SimFaults
     bool silent = false;   // never answer
     bool garbage = false;  // answer kGarbage instead of every reply
     bool splitReplies = false; // TCP: send each reply in two writes, kSplitGapMs apart
+    bool stalled = false;  // TCP: read nothing (the cutter's buffer is full); see resumeReading()
 };
 
 // Serves one SimCutter over TCP and/or over a USB device node modelled as the
@@ -50,6 +51,8 @@ public:
     void stopListening();
     // Closes the current TCP connection, as a cutter that is switched off.
     void dropConnection();
+    // Ends the stalled fault and reads what waited.
+    void resumeReading();
 
     // Starts serving a USB device node with the driver's rules (UsblpNode);
     // returns its path, empty on failure (the reason in *error). A node
@@ -66,6 +69,7 @@ public:
     void setRenderDir(const QString &dir) { m_renderDir = dir; }
 
     int connectionCount() const { return m_connections; }
+    qint64 tcpBytesReceived() const { return m_tcpBytes; } // over every connection
 
     // Called with each instruction the cutter takes, on the thread that took
     // it, before the sender hears back: over USB before the program's write
@@ -98,6 +102,7 @@ private:
     QPointer<QTcpSocket> m_socket;
     int m_socketCommands = 0;
     int m_connections = 0;
+    qint64 m_tcpBytes = 0;
     std::unique_ptr<UsblpNode> m_usb;
     int m_usbCommands = 0;
     QRecursiveMutex m_lock; // the cutter and the transcript, shared by TCP and USB
