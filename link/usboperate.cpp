@@ -141,6 +141,11 @@ bool UsbOperate::write(const QString &cmd)
     }
     if (done < bytes.size()) {
         qWarning() << "USB write failed after" << done << "of" << bytes.size() << "bytes";
+        // The driver cancels its write in flight when the node is closed: the
+        // part of a stopped text the cutter has not taken never reaches it,
+        // and the next command does not land inside it.
+        if (abandoned())
+            release();
         return false;
     }
     qDebug() << "Send:" << cmd;

@@ -250,11 +250,17 @@ void TestLink::stopAbandonsWriteNotTaken()
     QElapsedTimer clock;
     plugCutter(usb, cutter.node.path(), clock);
     usb.setStopCondition([&] { return clock.elapsed() > 300; });
+    const int closes = cutter.node.counters().closes;
     QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
     const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
     QLoggingCategory::setFilterRules(QString());
     QVERIFY(!sent && usb.abandoned());
-    QVERIFY(usb.holdsNode()); // still the cutter's: the next command may go through
+    QVERIFY(!usb.holdsNode()); // closing the node cancelled the write in flight
+    QTRY_COMPARE(cutter.node.counters().closes, closes + 1); // the driver has seen the close
+    cutter.node.setStalled(false);
+    usb.setStopCondition(nullptr);
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:5;")));
+    QCOMPARE(cutter.received, QByteArray("CMD:5;")); // nothing of the stopped text
 }
 
 // The list holds the attached cutter interfaces (0483:5710, interface 00)
