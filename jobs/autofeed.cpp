@@ -92,6 +92,7 @@ private:
     QElapsedTimer m_clock; // monotonic, started with the run
     qint64 m_nextFeedMs = 0;
     bool m_firstSheet = true;     // Feed While Cutting: the next sheet comes from the container
+    bool m_preFed = false;
     bool m_containerEmpty = false; // Feed While Cutting: the container said it had no paper
     qint64 m_sheetStartMs = 0; // on m_clock: when the sheet being handled began
     qint64 m_sheetsMs = 0;     // the sheets done took this long together
@@ -178,7 +179,11 @@ CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::singleFeedSheet()
 {
     if (const std::optional<Sheet> stop = checkPaper())
         return *stop;
-    if (!waitForFeedTime() || !feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
+    if (!waitForFeedTime())
+        return Sheet::End;
+    if (!m_jobs.m_control.running())
+        return Sheet::End; // Stop while waiting for the feeder: no new sheet is begun
+    if (!feedFromContainer() || !sheetIn() || !placeAtStart() || !registerAndCut() || !release())
         return Sheet::End;
     status(tr("moving the sheet out..."));
     const FeedSettings f = feed();
@@ -206,8 +211,13 @@ CutterJobs::AutoFeed::Sheet CutterJobs::AutoFeed::feedWhileCuttingSheet()
     if (!command(P::moveSheetCmd(feed().feedDistMm), P::kMoveOk))
         return Sheet::End;
     sheetDone();
-    if (!m_containerEmpty)
-        return noteContainer() ? Sheet::Done : Sheet::End;
+    if (!m_containerEmpty) {
+        if (!noteContainer())
+            return Sheet::End;
+        if (!m_preFed && !m_containerEmpty)
+            m_firstSheet = true; // nothing came in behind this sheet: the next one comes from the container
+        return Sheet::Done;
+    }
     // With nothing left to cut the run ends either way: no need to ask.
     if (feed().sheetsLeft <= 0)
         return Sheet::Done;
@@ -264,6 +274,7 @@ bool CutterJobs::AutoFeed::preFeed()
 {
     status(tr("checking for the next sheet..."));
     // Mode 11 reads with a limit; no reply in time counts as paper there.
+    m_preFed = false;
     const std::optional<QString> reply = ask(P::kPaperCheck, m_row.preFeedCheckMs);
     if (!reply)
         return false;
@@ -273,6 +284,7 @@ bool CutterJobs::AutoFeed::preFeed()
     status(tr("pre-feeding the next sheet..."));
     if (!command(P::kPreFeed, P::kOk))
         return false;
+    m_preFed = true;
     startFeedInterval();
     return true;
 }

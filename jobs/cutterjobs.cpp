@@ -9,6 +9,7 @@
 #include "usboperate.h"
 
 #include <QDateTime>
+#include <QRegularExpression>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -153,7 +154,8 @@ void CutterJobs::runJob(const WorkMode &mode, JobLink link)
 {
     QElapsedTimer clock;
     clock.start();
-    m_failed = m_endedSilent = false;
+    m_failed = m_endedSilent = m_connectionLost = false;
+    m_oddReply.clear();
     m_usb.setDevice(m_host.jobSettings().usbDevice); // the auto-feed modes use it whatever the link type
     if (mode.procedure == Procedure::AutoFeed) {
         runAutoFeed(mode);
@@ -220,7 +222,7 @@ void CutterJobs::closeSheet(RunRecord::Outcome outcome)
 RunRecord::Outcome CutterJobs::brokenOff(JobLink link)
 {
     const bool gone = link == JobLink::Usb ? !m_usb.holdsNode() : !m_net.isUsable();
-    return m_cutterSilent || m_endedSilent || gone ? RunRecord::Outcome::CutterLost : RunRecord::Outcome::Stopped;
+    return m_connectionLost || m_cutterSilent || m_endedSilent || gone ? RunRecord::Outcome::CutterLost : RunRecord::Outcome::Stopped;
 }
 
 // After a job that did not fail: how it ended, and how long it took.
@@ -233,6 +235,10 @@ void CutterJobs::reportEnd(const QString &done, qint64 ms, bool usb)
         fail(tr("Ended: the cutter stopped answering (%1)").arg(took));
     else if (usb && !m_usb.holdsNode()) // let go when it vanished
         fail(tr("Ended: the USB cutter is gone (%1)").arg(took));
+    else if (m_connectionLost)
+        fail(tr("Ended: the connection to the cutter was lost (%1)").arg(took));
+    else if (!m_oddReply.isEmpty())
+        fail(tr("Ended: the cutter's answer \"%1\" is not a position (%2)").arg(m_oddReply, took));
     else if (!m_control.running())
         say(tr("Stopped by the operator (%1)").arg(took), false);
     else
@@ -370,15 +376,22 @@ bool CutterJobs::connectNetwork(const Session &s)
 
 bool CutterJobs::sendSheet(Session &s, const QString &jobText)
 {
-    s.link.sendCmd(jobText);
-    if (s.row.readsJobReply) {
+    const int connections = m_net.connections();
+    bool ok = s.link.sendCmd(jobText);
+    if (ok && s.row.readsJobReply) {
         const QString reply = s.link.readReply(); // the procedure goes on whatever it says
         if (s.link.abandoned())
             return false;
         if (s.row.sendHeader) // the header asks the cutter to register the sheet by its mark
             m_sheet.markFound = reply == P::kMdOk;
     }
-    return s.link.waitFree() != WaitOutcome::Stopped;
+    // A text that did not go out whole, a cutter gone, or a poll answered
+    // over a new connection (the one that carried the text was lost) is no cut sheet.
+    ok = ok && s.link.waitFree() == WaitOutcome::Done
+        && (s.kind != JobLink::Network || m_net.connections() == connections);
+    if (!ok && !s.link.abandoned())
+        m_connectionLost = true;
+    return ok;
 }
 
 bool CutterJobs::selectQrFile(Session &s, const QString &folder, QString &qrFile)
@@ -388,6 +401,10 @@ bool CutterJobs::selectQrFile(Session &s, const QString &folder, QString &qrFile
     const QString reply = s.link.readReply();
     if (s.link.abandoned())
         return false;
+    if (reply.isEmpty()) { // the connection went; a live cutter always answers
+        m_connectionLost = true;
+        return false;
+    }
     m_sheet.qrText = reply;
     if (reply == P::kNoQr)
         return s.row.qr == QrSelection::EverySheet; // keeps the previous file
@@ -401,10 +418,19 @@ std::optional<QPoint> CutterJobs::queryPosition(CutterLink &link)
 {
     link.sendCmd(P::kPositionQuery);
     const QString reply = link.readReply();
-    // No reply is no position: moving from a made-up one would send the
-    // carriage anywhere.
-    if (reply.isEmpty())
+    // Only a whole position reply is a position: moving from a made-up one
+    // (no reply, garbage, half a reply) would send the carriage anywhere.
+    static const QRegularExpression whole(QStringLiteral("\\A-?\\d+,-?\\d+;\\z"));
+    m_oddReply.clear();
+    if (!whole.match(reply).hasMatch()) {
+        if (!reply.isEmpty()) {
+            m_oddReply = reply;
+            qWarning() << "The cutter's answer to the position query is not a position:" << reply;
+        } else if (!link.abandoned()) {
+            m_connectionLost = true;
+        }
         return std::nullopt;
+    }
     const P::Position p = P::parsePosition(reply);
     return QPoint(p.x, p.y);
 }
@@ -429,7 +455,10 @@ void CutterJobs::runOneSheet(Session &s)
     if (s.row.qr != QrSelection::None) {
         QString qrFile;
         if (!selectQrFile(s, plotFolder(plotFile), qrFile)) {
-            closeSheet(s.link.abandoned() ? brokenOff(s.kind) : RunRecord::Outcome::UncutNoQrFile);
+            const bool lost = s.link.abandoned() || m_connectionLost;
+            closeSheet(lost ? brokenOff(s.kind) : RunRecord::Outcome::UncutNoQrFile);
+            if (!lost)
+                fail(tr("Not cut: the cutter found no QR code"));
             return;
         }
         if (qrFile.isEmpty()) {
@@ -587,6 +616,7 @@ QString CutterJobs::usbProblem() const
 CutterJobs::Ready CutterJobs::readyLink(JobLink link, const QString &action)
 {
     m_failed = false;
+    m_oddReply.clear();
     const JobSettings settings = m_host.jobSettings();
     if (link == JobLink::Usb) {
         m_usb.setDevice(settings.usbDevice);
@@ -615,7 +645,9 @@ std::optional<QPoint> CutterJobs::originPosition(JobLink link, const QString &ac
     const std::optional<QPoint> at = ready == Ready::Yes ? queryPosition(linkFor(link)) : std::nullopt;
     if (!at) {
         m_host.showConnectError();
-        if (!m_failed)
+        if (!m_failed && !m_oddReply.isEmpty())
+            fail(tr("%1: the cutter's answer \"%2\" is not a position").arg(action, m_oddReply));
+        else if (!m_failed)
             fail(tr("%1: the cutter did not answer").arg(action));
     }
     return at;
@@ -640,13 +672,18 @@ void CutterJobs::backOrigin(JobLink link, int originX, int originY)
     if (!at)
         return;
     CutterLink &cutter = linkFor(link);
-    cutter.sendCmd(P::knifeMove(originX - at->x(), originY - at->y()));
-    if (cutter.waitFree() == WaitOutcome::Done) {
+    const bool sent = cutter.sendCmd(P::knifeMove(originX - at->x(), originY - at->y()));
+    const WaitOutcome moved = sent ? cutter.waitFree() : WaitOutcome::NoCutter;
+    if (moved == WaitOutcome::Done) {
         cutter.sendCmd(P::kAtJobStart);
         cutter.readReply(); // not examined
     }
     if (gaveUp(cutter, action))
         return;
+    if (moved != WaitOutcome::Done) {
+        fail(tr("%1: the cutter was lost during the move").arg(action));
+        return;
+    }
     m_host.showOriginDone(true);
     m_host.showResult(tr("Back at the origin %1, %2").arg(originX).arg(originY), false);
 }
@@ -726,9 +763,11 @@ void CutterJobs::autoAdjust(JobLink link)
     cutter.sendCmd(P::penUpMove(int(std::trunc(first->ey * kUnitsPerMm)),
                                 int(std::trunc(first->ex * kUnitsPerMm))));
     const std::optional<MarkDeviation> second = cutter.waitFree() == WaitOutcome::Done ? measure() : std::nullopt;
-    if (!second) {
+    if (!second) { // the cutter keeps the first pass's offset
         if (!gaveUp(cutter, action))
-            fail(noMark);
+            fail(tr("%1: the second reading failed, so the first one's offset %2, %3 mm is stored; check the pen "
+                    "drawing and run it again")
+                     .arg(action, QString::number(a, 'f', 1), QString::number(b, 'f', 1)));
         return;
     }
     cutter.sendCmd(P::calibrationResultCmd(a - second->ey, b - second->ex));

@@ -131,6 +131,8 @@ private:
     bool m_cutterSilent = false;
     bool m_failed = false;  // the action's failure was said
     bool m_endedSilent = false; // the cutter was silent when the job let go of the link
+    bool m_connectionLost = false; // the job's link went down while a reply was due
+    QString m_oddReply;            // the last position query's answer, when it was not a position
     std::unique_ptr<RunLog> m_runLog;
     QString m_runLogFolder;
     RunRecord m_sheet;        // the sheet being handled

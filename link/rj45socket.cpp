@@ -45,6 +45,7 @@ bool RJ45Socket::connectAndWait()
         setWaiting(true);
         return false;
     }
+    ++m_connections;
     // Connected exactly once, however often we reconnect.
     disconnect(this, &QIODevice::readyRead, this, &RJ45Socket::on_socket_read);
     connect(this, &QIODevice::readyRead, this, &RJ45Socket::on_socket_read);
@@ -112,7 +113,7 @@ bool RJ45Socket::flushAll()
             return false;
         }
     }
-    return bytesToWrite() == 0;
+    return bytesToWrite() == 0 && state() == ConnectedState; // Qt empties its buffer when the connection fails
 }
 
 // The rest of a text the cutter stopped taking must never reach it later: a

@@ -29,6 +29,7 @@ public:
     // first. false when no connection within 1000 ms.
     bool connectHost(const QString &ip);
     QString ip() const { return m_ip; }
+    int connections() const { return m_connections; }
     quint16 cutterPort() const { return m_port; }
     // Takes effect at the next connection.
     void setCutterPort(quint16 port) { m_port = port; }
@@ -55,4 +56,5 @@ private:
     quint16 m_port;
     QString m_ip;
     QByteArray replyBuffer;
+    int m_connections = 0;
 };

@@ -219,6 +219,30 @@
         <translation>%1：未找到标记，请检查笔画的图案</translation>
     </message>
     <message>
+        <source>Ended: the connection to the cutter was lost (%1)</source>
+        <translation>已结束：与切割机的连接已断开（%1）</translation>
+    </message>
+    <message>
+        <source>Ended: the cutter&apos;s answer &quot;%1&quot; is not a position (%2)</source>
+        <translation>已结束：切割机的应答“%1”不是坐标（%2）</translation>
+    </message>
+    <message>
+        <source>%1: the cutter&apos;s answer &quot;%2&quot; is not a position</source>
+        <translation>%1：切割机的应答“%2”不是坐标</translation>
+    </message>
+    <message>
+        <source>Not cut: the cutter found no QR code</source>
+        <translation>未切割：切割机没有找到二维码</translation>
+    </message>
+    <message>
+        <source>%1: the cutter was lost during the move</source>
+        <translation>%1：移动过程中与切割机失去联系</translation>
+    </message>
+    <message>
+        <source>%1: the second reading failed, so the first one&apos;s offset %2, %3 mm is stored; check the pen drawing and run it again</source>
+        <translation>%1：第二次读取失败，已保存第一次的偏移 %2, %3 mm；请检查笔画的图案后重新校准</translation>
+    </message>
+    <message>
         <source>%1: camera offset stored as %2, %3 mm</source>
         <translation>%1：摄像头偏移已保存为 %2, %3 毫米</translation>
     </message>

@@ -292,6 +292,7 @@ private slots:
     void runs_data();
     void runs();
     void closingEndsTheJobAtOnce();
+    void countRaisedDuringTheLastSheet();
     void timeLeft();
     void carriage_data();
     void carriage();
@@ -608,6 +609,49 @@ void TestJobs::runs_data()
     QTest::newRow("no reply to the position query") << interrupted(N, 3, "CMD:10", "hang up", "CMD:203;", "+", 1);
     QTest::newRow("silent at the pre-feed check") << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
     QTest::newRow("unplugged during the cut") << interrupted(U, 6, "CMD:202", "unplug", ".*", "", 0);
+
+    // The link lost while the cutter owes a reply: after the text (the poll
+    // would be answered over a new connection), or at the QR read (the first
+    // instruction: `at` empty). No sheet is taken for cut, however the wait ends.
+    const auto lost = [logs](JobLink link, int mode, const QString &at, const QString &ended, const QString &line) {
+        return Case{link, mode, [=](Rig &r) {
+            r.sim->cutter().config().busyMs = 1000; // the cutter goes while it works
+            const auto loseIt = [&r, link] {
+                if (link == U)
+                    return r.later(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
+                r.sim->faults().silent = true; // from the next reply on
+                r.later(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
+            };
+            if (at.isEmpty())
+                return loseIt();
+            r.onInstruction = [&r, at, loseIt](const QString &instruction) {
+                if (r.mark < 0 && instruction == at)
+                    r.mark = 0, loseIt();
+            };
+        }, "", at.isEmpty() ? "" : "+", {}, [=](Rig &r) {
+            QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
+            logs({line})(r);
+        }};
+    };
+    const QString connectionLost = "Ended: the connection to the cutter was lost (";
+    QTest::newRow("connection lost after the text")
+        << lost(N, 0, "!PG", connectionLost, "01|127.0.0.1|base.plt|||cutter lost");
+    QTest::newRow("USB cutter gone after the text")
+        << lost(U, 0, "!PG", "Ended: the USB cutter is gone (", "01|1-2:1.0|base.plt|||cutter lost");
+    QTest::newRow("connection lost at the QR read")
+        << lost(N, 4, "", "Ended: the cutter stopped answering (", "05|127.0.0.1|base.plt|||cutter lost");
+    QTest::newRow("QR, no code") << Case{N, 4, codes({"NOQR;"}, 1), "CMD:101;", "", {}, [=](Rig &r) {
+        QVERIFY(r.host.lastFailed && r.host.results.value(0) == "Not cut: the cutter found no QR code");
+        logs({"05|127.0.0.1|base.plt|NOQR;||uncut: no QR file"})(r);
+    }};
+    // Stop while a Single Feed run waits for the feeder: no new sheet is begun.
+    QTest::newRow("Stop before the next feed") << Case{U, 6, [](Rig &r) {
+        r.host.settings.feed.sheetsLeft = 3;
+        r.onInstruction = [&r, checks = 0](const QString &instruction) mutable {
+            if (instruction == QLatin1String("CMD:108") && ++checks == 2)
+                r.stop();
+        };
+    }, "", "+", {}, [](Rig &r) { QVERIFY(r.host.results.value(0).startsWith("Stopped by the operator (")); }};
 }
 
 void TestJobs::runs()
@@ -628,9 +672,10 @@ void TestJobs::runs()
     QVERIFY2(rig.received().contains(c.sent), qPrintable(rig.received()));
     QCOMPARE(rig.sheets(), c.sheets);
     QCOMPARE(rig.host.boxes, c.boxes);
-    if (c.link == U) // auto-feed: every sheet out is counted
+    const bool autoFeed = c.mode >= 6;
+    if (autoFeed) // every sheet out is counted
         QCOMPARE(rig.sheetsLeft(), count - int(c.sheets.size()));
-    if (c.link == U && count > 0 && rig.sheetsLeft() == 0) { // a run that used up its count says what it did
+    if (autoFeed && count > 0 && rig.sheetsLeft() == 0) { // a run that used up its count says what it did
         const int uncut = int(c.sheets.count('-'));
         const QString summary = uncut ? QStringLiteral("Finished: %1 sheets cut, %2 moved out uncut: %2 %3 (")
                                             .arg(c.sheets.size() - uncut).arg(uncut)
@@ -663,6 +708,24 @@ void TestJobs::closingEndsTheJobAtOnce()
              QStringLiteral("stopped"));
 }
 
+// Count raised while Feed While Cutting cuts its last sheet: nothing was
+// pre-fed behind it, so the next sheet comes from the container; every sheet
+// cut was taken from it.
+void TestJobs::countRaisedDuringTheLastSheet()
+{
+    Rig rig(U);
+    rig.host.settings.feed.sheetsLeft = 2;
+    rig.sim->cutter().config().sheets = 10;
+    rig.onInstruction = [&rig, cuts = 0](const QString &instruction) mutable {
+        if (instruction == QLatin1String("CMD:202") && ++cuts == 2)
+            rig.later(0, [&rig] { ++rig.host.settings.feed.sheetsLeft; });
+    };
+    rig.run(9, U);
+    const QStringList sent = rig.sim->cutter().instructions();
+    QCOMPARE(rig.sheets(), QStringLiteral("+++"));
+    QCOMPARE(sent.count(QStringLiteral("CMD:109,0,0,0,0")) + sent.count(QStringLiteral("CMD:110")), 3);
+}
+
 // Every sheet still to do takes the average of those done, never less than the
 // feed interval, less what the current one has had already; none before a
 // sheet has been timed.
@@ -692,6 +755,8 @@ void TestJobs::carriage_data()
     QTest::newRow("set") << Carriage{0, "", none, "CMD:203;", {"Set"}, "Origin stored: 1000, 100"};
     QTest::newRow("back") << Carriage{1, "", none, "CMD:203;SP2;PU200,-135;CMD:10;CMD:202;", {"Back"},
                                       "Back at the origin 1200, -35"};
+    QTest::newRow("back, USB cutter gone during the move") << Carriage{1, "unplug", none, "CMD:203;SP2;PU200,-135;",
+                                                                       none, "Back Origin: the cutter was lost during the move"};
     for (int op = 0; op < 3; ++op) {
         const QStringList pre = op == 2 ? asked : none;
         const QStringList failed = pre + error;
@@ -706,14 +771,17 @@ void TestJobs::carriage_data()
         if (op == 2) // no pattern to draw: nothing is sent
             QTest::addRow("calibration, no pattern") << Carriage{op, "no pattern", none, "", pre,
                 "Auto-Adjust: the calibration pattern /nonexistent/CIR.plt cannot be read ("};
-        if (op < 2)
+        if (op < 2) {
             QTest::addRow("%s, no reply", ops[op])
                 << Carriage{op, "hang up", none, "CMD:203;", error, action + ": the cutter did not answer"};
+            QTest::addRow("%s, half a reply", ops[op]) << Carriage{op, "split", none, "CMD:203;", error,
+                action + ": the cutter's answer \"1000\" is not a position"};
+        }
     }
     const QString noMark = QStringLiteral("Auto-Adjust: the mark was not found; check the pen drawing");
     const auto calibration = [&](const QStringList &marks, const QString &sent, const QString &result) {
         QTest::newRow(qPrintable(marks.join(' ')))
-            << Carriage{2, "", marks, sent, result == noMark ? asked : done, result};
+            << Carriage{2, "", marks, sent, result.contains("stored as") ? done : asked, result};
     };
     calibration({"320,240,25;"}, read + "CMD:201,40,2;PU0,0;CMD:10;CMD:106;CMD:201,40,2;",
                 "Auto-Adjust: camera offset stored as 40.0, 2.0 mm");
@@ -726,17 +794,25 @@ void TestJobs::carriage_data()
     calibration({"NOMARK;"}, read, noMark);
     calibration({"330,250,0;"}, read, noMark);
     calibration({"330,250;"}, read, noMark);
-    calibration({"330,250,25;", "NOMARK;"}, oneOff, noMark); // the second reading lost
+    calibration({"330,250,25;", "NOMARK;"}, oneOff, // the second reading lost: the first one's result stays
+                "Auto-Adjust: the second reading failed, so the first one's offset 39.0, 1.0 mm is stored");
 }
 
 void TestJobs::carriage()
 {
     QFETCH(Carriage, c);
-    Rig rig;
+    Rig rig(c.fault == "unplug" ? U : N);
     if (c.op < 2)
         rig.sim->cutter().config().scriptedReplies = QStringList{"1000,100;"};
     rig.sim->cutter().config().markReplies = c.marks;
-    rig.host.settings.usbDevice = QStringLiteral("9-9:1.0"); // no such cutter
+    if (c.fault == "unplug")
+        rig.sim->cutter().config().busyMs = 1000, rig.onInstruction = [&rig](const QString &instruction) {
+            if (instruction.startsWith(QLatin1String("PU")))
+                rig.later(0, [&rig] { rig.bed.unplug(rig.device), rig.sim->hangUp(); });
+        };
+    else
+        rig.host.settings.usbDevice = QStringLiteral("9-9:1.0"); // no such cutter
+    rig.sim->faults().splitReplies = c.fault == "split";
     rig.host.answers = {true};
     if (c.fault == "invalid address")
         rig.host.settings.cutterAddress = QStringLiteral("127.0.0");
@@ -748,14 +824,17 @@ void TestJobs::carriage()
         rig.sim->faults().silent = true;
         QTimer::singleShot(200, rig.sim.get(), [&] { rig.sim->dropConnection(); });
     }
-    const JobLink link = c.fault == "USB" ? U : N;
+    const JobLink link = c.fault == "USB" || c.fault == "unplug" ? U : N;
     rig.await([&] {
         return c.op == 2 ? rig.session->autoAdjust(link)
             : c.op == 1  ? rig.session->backOrigin(link, rig.origin)
                          : rig.session->setOrigin(link);
     });
     const QString sent = rig.received();
-    QCOMPARE(c.op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, c.expected);
+    if (c.fault == "unplug") // polled until the device went; never told the move is done
+        QVERIFY2(sent.startsWith(c.expected) && !sent.contains(QLatin1String("CMD:202")), qPrintable(sent));
+    else
+        QCOMPARE(c.op == 2 ? sent.mid(sent.indexOf(QLatin1String("PU0,0;CMD:10;"))) : sent, c.expected);
     QVERIFY(c.op < 2 || sent.isEmpty() || sent.startsWith(QLatin1String("IN;PA;"))); // pattern first
     QCOMPARE(rig.host.boxes, c.boxes);
     QCOMPARE(rig.origin, c.boxes == QStringList{"Set"} ? QPoint(1000, 100) : QPoint(1200, -35));
