@@ -13,6 +13,29 @@ void appendRepeated(QString &text, const QString &block, int times)
         text += block;
 }
 
+// Sets the QR digit of the MD instruction the text begins with to 4: the
+// last character of its fifth field, or a fifth field "4" when it has four
+// (the cutter reads "MD a,b,c,d[,e];"). One with fewer fields has no size
+// for a digit to follow and is left as it is.
+void forceQrDigit(QString &text)
+{
+    const int end = text.indexOf(QLatin1Char(';'));
+    int commas = 0;
+    int fifthEnd = end;
+    for (int i = 0; i < end; ++i) {
+        if (text.at(i) == QLatin1Char(',') && ++commas == 5) {
+            fifthEnd = i;
+            break;
+        }
+    }
+    if (commas == 3)
+        text.insert(end, QLatin1String(",4"));
+    else if (commas >= 4 && text.at(fifthEnd - 1) == QLatin1Char(','))
+        text.insert(fifthEnd, QLatin1Char('4')); // an empty fifth field
+    else if (commas >= 4)
+        text[fifthEnd - 1] = QLatin1Char('4');
+}
+
 } // namespace
 
 QString leadingMdRun(const QString &text)
@@ -74,7 +97,7 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
     if (options.sendHeader) {
         text += header;
         if (options.forceQrDigit)
-            text[text.indexOf(QLatin1Char(';')) - 1] = QLatin1Char('4');
+            forceQrDigit(text);
     }
     appendRepeated(text, creaseBlock, options.creasePasses);
     appendRepeated(text, cutBlock, options.cutPasses);

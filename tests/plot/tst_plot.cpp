@@ -463,6 +463,9 @@ void TestPlot::stream_data()
     QTest::newRow("qr: digit forced to 4")
         << "MD0,0,4000,3000,5;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 4 << false << false
         << 1 << "MD0,0,4000,3000,5;" << md + body;
+    QTest::newRow("qr: four fields, digit added")
+        << "MD0,0,4000,3000;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 4 << false << false
+        << 1 << "MD0,0,4000,3000;" << md + body;
     QTest::newRow("qr rotated: rebuilt with 5, sent with 4")
         << kSmall << 5 << false << true << 1 << "MD0,0,3000,4000,5;" << "MD0,0,3000,4000,4;" + rotated;
     QTest::newRow("repeats: one end mark") << kSmall << 0 << false << false << 2 << md
