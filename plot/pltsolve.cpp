@@ -60,8 +60,10 @@ QString section(const QString &text, const QString &open, const QString &close)
     const int start = text.indexOf(open);
     if (start < 0)
         return QString();
-    const int end = text.indexOf(close);
-    return text.mid(start, end - start); // negative length runs to the end
+    // The close is looked for after the open: a file that cuts before it
+    // creases has its "SP2;" ahead of the crease section's "SP1;".
+    const int end = text.indexOf(close, start);
+    return text.mid(start, end < 0 ? -1 : end - start);
 }
 
 } // namespace

@@ -71,8 +71,11 @@ public:
     // or the file does not open); line ends become "\n".
     QString readPlotFile(const QString &path) const;
     // Exactly three strings: header (up to the first ';' when the text holds
-    // an MD instruction), crease section from "SP1;", cut section from "SP2;"
-    // up to "!PG;". Each may be empty.
+    // an MD instruction), crease section from the first "SP1;" up to the next
+    // "SP2;", cut section from the first "SP2;" up to the next "!PG;" (each to
+    // the end without one). Each may be empty. A section may hold paths of the
+    // other pen: in a file that cuts before it creases the cut section runs
+    // over the crease section.
     QStringList splitSections(const QString &text) const;
     // Paths of one section, already passed through dropDegenerate.
     PlotPathList parsePaths(const QString &section) const;

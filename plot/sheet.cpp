@@ -2,6 +2,8 @@
 
 #include "mdsize.h"
 
+#include <algorithm>
+
 namespace {
 
 // Well below what one QString can hold (2^30 characters).
@@ -11,6 +13,13 @@ void appendRepeated(QString &text, const QString &block, int times)
 {
     for (int i = 0; i < times; ++i)
         text += block;
+}
+
+PlotPathList withoutPen(PlotPathList paths, int pen)
+{
+    paths.erase(std::remove_if(paths.begin(), paths.end(), [pen](const PlotPath &p) { return p.pen == pen; }),
+                paths.end());
+    return paths;
 }
 
 // Sets the QR digit of the MD instruction the text begins with to 4: the
@@ -63,8 +72,9 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
 
     const PltSolve solve;
     const QStringList sections = solve.splitSections(plotText);
-    PlotPathList crease = solve.parsePaths(sections.at(1));
-    PlotPathList cut = solve.parsePaths(sections.at(2));
+    // Each tool keeps its own paths: a section can hold the other's.
+    PlotPathList crease = withoutPen(solve.parsePaths(sections.at(1)), 2);
+    PlotPathList cut = withoutPen(solve.parsePaths(sections.at(2)), 1);
     if (options.orderInnerFirst) {
         crease = solve.orderInnerFirst(crease);
         cut = solve.orderInnerFirst(cut);

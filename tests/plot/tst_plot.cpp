@@ -111,6 +111,8 @@ void TestPlot::reads_data()
     row("sections", "header is up to the first semicolon", "IN;MD0,0,1,1,3;SP1;x", "IN; / SP1;x / ");
     row("sections", "MD broken by a line feed", "MD0,0\n;SP1;a;SP2;b;", " / SP1;a; / SP2;b;");
     row("sections", "SP2 before SP1, no end mark", "SP2;a;SP1;b;", " / SP1;b; / SP2;a;SP1;b;");
+    row("sections", "alternating: each ends at its next close", "SP2;a;SP1;b;SP2;c;!PG;x",
+        " / SP1;b; / SP2;a;SP1;b;SP2;c;");
     row("sections", "empty", "", " /  / ");
     row("md", "five fields", "MD0,0,4000,3000,3;SP1;", "3000 x 4000");
     row("md", "four fields, after other text", "IN;MD0,0,100,200;", "200 x 100");
@@ -477,6 +479,9 @@ void TestPlot::stream_data()
     QTest::newRow("network blank: as read")
         << nested << 0 << true << false << 1 << "MD0,0,1000,1000,3;"
         << "IN;PA;SP1;PU;SP2;PU0,0;PD1000,1000;PU100,100;PD200,200;PU;!PG;";
+    QTest::newRow("cut before crease: each tool its own lines")
+        << "MD0,0,4000,3000,4;SP2;PU0,0;PD100,0;SP1;PU0,50;PD100,50;SP2;PU0,0;PD0,100;!PG;" << 0 << true << false
+        << 1 << md << "IN;PA;SP1;PU0,50;PD100,50;PU;SP2;PU0,0;PD100,0;PU0,0;PD0,100;PU;!PG;";
     QTest::newRow("starts with IN") << "IN;" + QString(kSmall) << 2 << false << false << 1 << "" << "";
     QTest::newRow("empty") << "" << 5 << false << false << 1 << "" << "";
 }
