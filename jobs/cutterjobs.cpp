@@ -280,8 +280,13 @@ bool CutterJobs::checkSheet(const PreparedSheet &sheet, const QString &path)
 {
     if (sheet.ok)
         return true;
-    const QString problem = plotFileProblem(path);
-    fail(!problem.isEmpty() ? problem : tr("Not started: %1 is too large to send").arg(QFileInfo(path).fileName()));
+    QString problem = plotFileProblem(path);
+    if (problem.isEmpty()) {
+        const QString name = QFileInfo(path).fileName();
+        problem = sheet.noLines ? tr("Not started: no crease or cut lines in %1").arg(name)
+                                : tr("Not started: %1 is too large to send").arg(name);
+    }
+    fail(problem);
     return false;
 }
 

@@ -75,6 +75,12 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
     // Each tool keeps its own paths: a section can hold the other's.
     PlotPathList crease = withoutPen(solve.parsePaths(sections.at(1)), 2);
     PlotPathList cut = withoutPen(solve.parsePaths(sections.at(2)), 1);
+    // A text of nothing but the opening and closing instructions would go to
+    // the cutter and come back as a finished sheet.
+    if (crease.isEmpty() && cut.isEmpty()) {
+        sheet.noLines = true;
+        return sheet;
+    }
     if (options.orderInnerFirst) {
         crease = solve.orderInnerFirst(crease);
         cut = solve.orderInnerFirst(cut);

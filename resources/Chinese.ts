@@ -167,6 +167,10 @@
         <translation>未开始：%1 太大，无法发送</translation>
     </message>
     <message>
+        <source>Not started: no crease or cut lines in %1</source>
+        <translation>未开始：%1 中没有压痕线或切割线</translation>
+    </message>
+    <message>
         <source>Connect Error: no answer from %1 port %2 (%3)</source>
         <translation>连接错误：%1 端口 %2 无应答（%3）</translation>
     </message>
