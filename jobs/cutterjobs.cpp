@@ -284,7 +284,9 @@ bool CutterJobs::checkSheet(const PreparedSheet &sheet, const QString &path)
     if (problem.isEmpty()) {
         const QString name = QFileInfo(path).fileName();
         problem = sheet.noLines ? tr("Not started: no crease or cut lines in %1").arg(name)
-                                : tr("Not started: %1 is too large to send").arg(name);
+            : sheet.noSize
+            ? tr("Not started: %1 gives no sheet size in its MD instruction, so it cannot be rotated").arg(name)
+            : tr("Not started: %1 is too large to send").arg(name);
     }
     fail(problem);
     return false;

@@ -69,6 +69,13 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
     QString header = leadingMdRun(plotText);
     if (header.isEmpty())
         return sheet;
+    // Rotation turns the design about the MD height and rebuilds the header
+    // from the size: without one the design lands off the sheet.
+    const QSize size = parseMdSize(header);
+    if (options.rotate && (size.width() <= 0 || size.height() <= 0)) {
+        sheet.noSize = true;
+        return sheet;
+    }
 
     const PltSolve solve;
     const QStringList sections = solve.splitSections(plotText);
@@ -86,7 +93,6 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
         cut = solve.orderInnerFirst(cut);
     }
     if (options.rotate) {
-        const QSize size = parseMdSize(header);
         const double c = size.height();
         crease = solve.flipY(solve.transposeXY(crease), c);
         cut = solve.flipY(solve.transposeXY(cut), c);

@@ -29,11 +29,13 @@ struct PreparedSheet
 {
     // False when there is no sheet: the text is empty or does not begin with
     // an MD instruction, or (tooLarge) the job text would pass 10^9
-    // characters, or (noLines) neither section holds a line for its tool.
-    // Everything else is then empty.
+    // characters, or (noLines) neither section holds a line for its tool,
+    // or (noSize) it is to be rotated but its MD instruction gives no width
+    // or height above 0. Everything else is then empty.
     bool ok = false;
     bool tooLarge = false;
     bool noLines = false;
+    bool noSize = false;
     // The run of MD instructions the text begins with, or the rebuilt
     // "MD0,0,d,c,digit;" when rotated. The QR digit is not forced here (the
     // design size comes from this header); only the job text carries it.

@@ -171,6 +171,10 @@
         <translation>未开始：%1 中没有压痕线或切割线</translation>
     </message>
     <message>
+        <source>Not started: %1 gives no sheet size in its MD instruction, so it cannot be rotated</source>
+        <translation>未开始：%1 的 MD 指令未给出纸张尺寸，无法旋转</translation>
+    </message>
+    <message>
         <source>Connect Error: no answer from %1 port %2 (%3)</source>
         <translation>连接错误：%1 端口 %2 无应答（%3）</translation>
     </message>

@@ -444,10 +444,10 @@ void TestJobs::runs_data()
         return [=](Rig &r) { r.sim->cutter().config().qrReplies = texts, r.host.settings.feed.sheetsLeft = count; };
     };
 
-    // Single-sheet jobs: rotation and passes as set; a file without lines is
-    // not sent; a QR text naming no file in the plot file's folder cuts
-    // nothing; in mode 5 "NOQR;" keeps the last file and a missing one gives
-    // no sheet, but the wait and the move come.
+    // Single-sheet jobs: rotation and passes as set; a file without lines, or
+    // one to rotate without a size, is not sent; a QR text naming no file in
+    // the plot file's folder cuts nothing; in mode 5 "NOQR;" keeps the last
+    // file and a missing one gives no sheet, but the wait and the move come.
     QTest::newRow("mark, rotated, no passes") << Case{N, 2, [](Rig &r) {
         r.host.settings.rotate = true, r.host.settings.creasePasses = r.host.settings.cutPasses = 0;
     }, "MD0,0,3000,4000,4;!PG;CMD:10;", "-"};
@@ -460,6 +460,10 @@ void TestJobs::runs_data()
     QTest::newRow("no lines") << Case{N, 0, [](Rig &r) {
         r.writePlot("my.plt files/base.plt", "MD0,0,4000,3000,4;\nSP1;\nSP2;\n!PG;\n");
     }, "", "", {}, notStarted("Not started: no crease or cut lines in base.plt")};
+    QTest::newRow("rotated, no MD size") << Case{N, 0, [](Rig &r) {
+        r.usePlots("MD0,0,4000.0,3000.0,4;"), r.host.settings.rotate = true;
+    }, "", "", {},
+        notStarted("Not started: base.plt gives no sheet size in its MD instruction, so it cannot be rotated")};
     const QStringList unsafe{"../base", "sub/inner", "a\\b", "job7\n", "job7\x7f"};
     for (int i = 0; i < unsafe.size(); ++i)
         QTest::addRow("QR text %d", i) << Case{N, 4, codes({unsafe[i]}, 1), "CMD:101;", ""};

@@ -484,6 +484,8 @@ void TestPlot::stream_data()
         << 1 << md << "IN;PA;SP1;PU0,50;PD100,50;PU;SP2;PU0,0;PD100,0;PU0,0;PD0,100;PU;!PG;";
     QTest::newRow("SP2 without its ';': no lines")
         << "MD0,0,4000,3000,3;\nSP2\nPU0,0;\nPD100,0;\n!PG;" << 0 << false << false << 1 << "" << "";
+    QTest::newRow("rotated, MD size unreadable")
+        << "MD0,0,4000.0,3000.0,3;SP1;PU0,0;PD100,0;SP2;PU0,0;PD0,100;!PG;" << 0 << false << true << 1 << "" << "";
     QTest::newRow("starts with IN") << "IN;" + QString(kSmall) << 2 << false << false << 1 << "" << "";
     QTest::newRow("empty") << "" << 5 << false << false << 1 << "" << "";
 }
