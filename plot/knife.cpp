@@ -200,20 +200,32 @@ int jointSize(const Joint &joint, bool last)
     return joint.steps + 1;
 }
 
-// The knife stage: the shifted segments joined by straight joints and arcs.
-// The joints are worked out first so the output is allocated once at its
-// final size and written in place.
-QVector<QLineF> joinShifted(std::vector<Shifted> &shifted, std::vector<Joint> &joints, double pi)
+// Works out the joints of the shifted segments and returns how many segments
+// joining them gives (0 for none), counted in 64 bits: a path that turns
+// back at every segment grows eightfold.
+qint64 planJoints(std::vector<Shifted> &shifted, std::vector<Joint> &joints)
 {
-    if (shifted.empty())
-        return {};
-    const size_t last = shifted.size() - 1;
     joints.clear();
-    int size = 1;
+    if (shifted.empty())
+        return 0;
+    const size_t last = shifted.size() - 1;
+    qint64 size = 1;
     for (size_t j = 1; j <= last; ++j) {
         joints.push_back(jointOf(shifted[j - 1], shifted[j]));
         size += jointSize(joints.back(), j == last);
     }
+    return size;
+}
+
+// The knife stage: the shifted segments joined by straight joints and arcs,
+// as planJoints planned them, so the output is allocated once at its final
+// size and written in place.
+QVector<QLineF> joinShifted(const std::vector<Shifted> &shifted, const std::vector<Joint> &joints, int size,
+                            double pi)
+{
+    if (shifted.empty())
+        return {};
+    const size_t last = shifted.size() - 1;
     QVector<QLineF> segments(size);
     QLineF *out = segments.data();
     *out++ = shifted[0].line;
@@ -244,8 +256,11 @@ QVector<QLineF> PltSolve::cornerArc(const QLineF &a, const QLineF &b, int n) con
     return arc;
 }
 
-PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, double close) const
+PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, double close, bool *tooLarge,
+                                       qint64 maxSegments) const
 {
+    if (tooLarge)
+        *tooLarge = false;
     if (knife == 0 && close == 0)
         return paths;
     leaveAvxState();
@@ -255,6 +270,7 @@ PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, 
     std::vector<QLineF> segs;
     std::vector<Shifted> shifted;
     std::vector<Joint> joints;
+    qint64 total = 0;
     for (const PlotPath &path : paths) {
         segs.assign(path.segments.cbegin(), path.segments.cend());
         if (close > 0 && isClosedChain(segs))
@@ -264,8 +280,16 @@ PlotPathList PltSolve::compensateKnife(const PlotPathList &paths, double knife, 
         for (const QLineF &s : segs)
             shifted.push_back(shiftedSegment(s, knife));
 
+        // Counted before anything of that size is allocated.
+        const qint64 size = planJoints(shifted, joints);
+        total += size;
+        if (total > qMin(maxSegments, kMaxCutSegments)) {
+            if (tooLarge)
+                *tooLarge = true;
+            return {};
+        }
         PlotPath out = path;
-        out.segments = joinShifted(shifted, joints, pi);
+        out.segments = joinShifted(shifted, joints, int(size), pi);
         result.append(out);
     }
     return result;

@@ -14,6 +14,17 @@
 // Plotter units per millimetre: form lengths in mm become plot coordinates.
 constexpr int kUnitsPerMm = 40;
 
+// Most characters one job text may have: well below what one QString can
+// hold (2^30 characters).
+constexpr qint64 kMaxJobText = 1000 * 1000 * 1000;
+
+// Most segments knife compensation gives for all paths together. A segment
+// is written with 4 characters at the least and about 10 with a sheet's
+// coordinates, so a cut of more would pass kMaxJobText in practice; the
+// bound also keeps one path's segments (32 bytes each) within what a QVector
+// holds (2^31 bytes).
+constexpr qint64 kMaxCutSegments = kMaxJobText / 16;
+
 // One continuous run of the tool. `pen` is the last SP number read before the
 // path began (1 creasing tool, 2 knife, 0 none); the three line-type fields
 // are the LT parameters in force when it began.
@@ -85,7 +96,10 @@ public:
 
     // Knife offset and close offset (plotter units, 0 = off). With both 0 the
     // input comes back unchanged; otherwise one output path per input path.
-    PlotPathList compensateKnife(const PlotPathList &paths, double knife, double close) const;
+    // Output that would pass maxSegments segments (at most kMaxCutSegments)
+    // is not made: the result is empty and *tooLarge, when given, true.
+    PlotPathList compensateKnife(const PlotPathList &paths, double knife, double close,
+                                 bool *tooLarge = nullptr, qint64 maxSegments = kMaxCutSegments) const;
     // n (3 to 7) joined segments from A's end to B's start round the corner.
     QVector<QLineF> cornerArc(const QLineF &a, const QLineF &b, int n) const;
 
@@ -99,7 +113,8 @@ public:
     // Every end (x, y) becomes (x - dx, y - dy).
     PlotPathList translatePaths(const PlotPathList &paths, double dx, double dy) const;
 
-    // HPGL blocks, no spaces or line breaks, integer coordinates.
+    // HPGL blocks, no spaces or line breaks, integer coordinates; "" for a
+    // block that would pass kMaxJobText characters.
     QString serializeCrease(const PlotPathList &paths) const; // "IN;PA;SP1;" ... "PU;"
     QString serializeCut(const PlotPathList &paths) const;    // "SP2;" ... "PU;!PG;"
     QString serializePlain(const PlotPathList &paths) const;  // "IN;PA;" ... "PU;"

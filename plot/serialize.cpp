@@ -28,11 +28,13 @@ void appendPoint(std::string &out, const QPointF &p)
     appendNumber(out, roundCoordinate(p.y()));
 }
 
-void appendPath(std::string &out, const PlotPath &path)
+// False, with the path written in part, once the text passes kMaxJobText:
+// the check comes with each segment, as one path can be written far longer.
+bool appendPath(std::string &out, const PlotPath &path)
 {
     const QVector<QLineF> &segs = path.segments;
     if (segs.isEmpty())
-        return;
+        return true;
     out.append("PU");
     appendPoint(out, segs.first().p1());
     out.push_back(';');
@@ -48,8 +50,11 @@ void appendPath(std::string &out, const PlotPath &path)
         appendPoint(out, segs.at(k).p2());
         if (k + 1 < segs.size())
             out.push_back(',');
+        if (qint64(out.size()) > kMaxJobText)
+            return false;
     }
     out.push_back(';');
+    return true;
 }
 
 } // namespace
@@ -58,14 +63,19 @@ QString PltSolve::serializeBlock(const PlotPathList &paths, const char *opening,
                                  const char *closing) const
 {
     // Built as bytes (the block is ASCII) and turned into a QString once.
+    // A block past kMaxJobText is not made: no job could carry it, and a
+    // little more would not fit one QString.
     std::string out(opening);
-    size_t segments = 0;
+    qint64 segments = 0;
     for (const PlotPath &path : paths)
-        segments += size_t(path.segments.size());
-    out.reserve(32 + segments * 16 + size_t(paths.size()) * 24);
+        segments += path.segments.size();
+    out.reserve(size_t(qMin(32 + segments * 16 + qint64(paths.size()) * 24, kMaxJobText)));
     for (const PlotPath &path : paths)
-        appendPath(out, path);
+        if (!appendPath(out, path))
+            return QString();
     out.append(closing);
+    if (qint64(out.size()) > kMaxJobText)
+        return QString();
     return QString::fromLatin1(out.data(), int(out.size()));
 }
 

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Well below what one QString can hold (2^30 characters).
-constexpr qint64 kMaxJobText = 1000 * 1000 * 1000;
-
 void appendRepeated(QString &text, const QString &block, int times)
 {
     for (int i = 0; i < times; ++i)
@@ -102,15 +99,19 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
                      .arg(options.headerDigit);
     }
 
-    const QString creaseBlock = solve.serializeCrease(crease);
     // Every cut pass compensates the same paths the same way, so once is enough.
+    // Compensation and the blocks give nothing past what a job can carry,
+    // rather than fail to allocate it.
+    bool tooLarge = false;
     const PlotPathList compensated =
-        solve.compensateKnife(cut, options.knifeOffset, options.closeOffset);
-    const QString cutBlock = solve.serializeCutPass(compensated);
+        solve.compensateKnife(cut, options.knifeOffset, options.closeOffset, &tooLarge);
+    const QString creaseBlock = tooLarge ? QString() : solve.serializeCrease(crease);
+    const QString cutBlock = tooLarge ? QString() : solve.serializeCutPass(compensated);
+    tooLarge = tooLarge || creaseBlock.isEmpty() || cutBlock.isEmpty();
 
     const qint64 length = qint64(header.size()) + qint64(creaseBlock.size()) * qMax(0, options.creasePasses)
         + qint64(cutBlock.size()) * qMax(0, options.cutPasses) + 4;
-    if (length > kMaxJobText) {
+    if (tooLarge || length > kMaxJobText) {
         sheet.tooLarge = true;
         return sheet;
     }

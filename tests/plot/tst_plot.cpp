@@ -526,7 +526,9 @@ void TestPlot::headerScanMatchesPattern()
 }
 
 // A pass count that would make the text pass what a QString holds gives no
-// sheet instead of a failed allocation.
+// sheet instead of a failed allocation; so does a cut that compensation
+// would make too long (a path that turns back at every point grows
+// eightfold), counted over all paths before any is made.
 void TestPlot::refusesOversizedText()
 {
     SheetOptions options = sheetOptionsFor(2, SheetLink::Usb);
@@ -535,6 +537,14 @@ void TestPlot::refusesOversizedText()
     QVERIFY(!sheet.ok && sheet.tooLarge && sheet.jobText.isEmpty());
     options.cutPasses = 1000;
     QVERIFY(prepareSheet(kSmall, options).ok);
+
+    const PlotPathList zigzags(2, polyline({0, 0, 100, 0, 0, 0, 100, 0}));
+    const PlotPathList made = solve.compensateKnife(zigzags, 12, 0);
+    const int size = made.at(0).segments.size() + made.at(1).segments.size();
+    bool tooLarge = false;
+    QVERIFY(solve.compensateKnife(zigzags, 12, 0, &tooLarge, size - 1).isEmpty() && tooLarge);
+    QCOMPARE(solve.compensateKnife(zigzags, 12, 0, &tooLarge, size), made);
+    QVERIFY(!tooLarge);
 }
 
 // pltjob prints what sheet preparation gives for the options it was given
