@@ -49,6 +49,12 @@ private:
     const QString box = QStringLiteral(CUTTERDESK_TEST_DATA "/plot/box.plt");
     QTemporaryDir dir;
     const QString png = dir.filePath("a.png"), svg = dir.filePath("a.svg");
+    // A plot file in the test's folder holding `text`.
+    QString plotFile(const QString &name, const QByteArray &text)
+    {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? file.fileName() : QString();
+    }
 };
 
 // "pen/lineType/patternLength/lineTypeMode: x1,y1>x2,y2 ..." per path, joined by " | ";
@@ -571,6 +577,11 @@ void TestPlot::pltjob_data()
     QTest::newRow("missing file") << QStringList{"/nonexistent/a.plt"} << 1 << "" << "cannot read";
     QTest::newRow("no MD header") << QStringList{CUTTERDESK_TEST_DATA "/plot/no-header.plt"} << 1 << ""
                                   << "does not begin with an MD instruction";
+    QTest::newRow("no lines") << QStringList{plotFile("no-lines.plt", "MD0,0,4000,3000,3;\nSP1;\nSP2;\n!PG;\n")}
+                              << 1 << "" << "has no crease or cut lines";
+    QTest::newRow("rotated without a size")
+        << QStringList{"--rotate", plotFile("no-size.plt", "MD;\nSP2;\nPU0,0;PD0,100;\n!PG;\n")} << 1 << ""
+        << "gives no sheet size";
     QTest::newRow("unwritable picture")
         << QStringList{"--png", "/nonexistent/dir/a.png", box} << 1 << "" << "cannot write";
     QTest::newRow("mode out of range") << QStringList{"--mode", "12", box} << 2 << "" << "--mode";

@@ -3,9 +3,10 @@
 //
 // Prints the job text that work mode N sends over USB for one sheet of
 // FILE.plt, followed by one line feed. Exit status: 0 done; 1 the file cannot
-// be read, does not begin with an MD instruction, its job text would be too
-// large, or a picture cannot be written (nothing on standard output then);
-// 2 bad arguments.
+// be read, does not begin with an MD instruction, has no crease or cut line,
+// is to be rotated without a size in its MD instruction, its job text would
+// be too large, or a picture cannot be written (nothing on standard output
+// then); 2 bad arguments.
 #include "render.h"
 #include "sheet.h"
 #include "version.h"
@@ -135,6 +136,11 @@ int main(int argc, char *argv[])
     const PreparedSheet sheet = prepareSheet(text, request.options);
     if (sheet.tooLarge)
         return fail(1, QStringLiteral("the job text of %1 is too large").arg(request.file));
+    if (sheet.noLines)
+        return fail(1, QStringLiteral("%1 has no crease or cut lines").arg(request.file));
+    if (sheet.noSize)
+        return fail(1, QStringLiteral("%1 gives no sheet size in its MD instruction, so it cannot be rotated")
+                           .arg(request.file));
     if (!sheet.ok)
         return fail(1, QStringLiteral("%1 does not begin with an MD instruction").arg(request.file));
 
