@@ -68,6 +68,19 @@ QString section(const QString &text, const QString &open, const QString &close)
 
 } // namespace
 
+PltSolve::ToolPaths PltSolve::toolPaths(const QString &text) const
+{
+    const QStringList sections = splitSections(text);
+    if (!sections.at(2).contains(QLatin1String("SP1;")))
+        return {parsePaths(sections.at(1)), parsePaths(sections.at(2))};
+    const int first = std::min(text.indexOf(QLatin1String("SP1;")), text.indexOf(QLatin1String("SP2;")));
+    const int end = text.indexOf(QLatin1String("!PG;"), first);
+    ToolPaths byPen;
+    for (const PlotPath &path : parsePaths(text.mid(first, end < 0 ? -1 : end - first)))
+        (path.pen == 1 ? byPen.crease : byPen.cut) << path;
+    return byPen;
+}
+
 QStringList PltSolve::splitSections(const QString &text) const
 {
     QString header;

@@ -90,6 +90,17 @@ public:
     QStringList splitSections(const QString &text) const;
     // Paths of one section, already passed through dropDegenerate.
     PlotPathList parsePaths(const QString &section) const;
+    // The creasing tool's (pen 1) and the knife's paths of a whole plot text.
+    // A file made for this cutter is read section by section; one that goes
+    // back to pen 1 after "SP2;" is read whole from its first pen selection up
+    // to "!PG;", each path going to the tool it was drawn with, so no line is
+    // cut with the wrong tool or left out.
+    struct ToolPaths
+    {
+        PlotPathList crease;
+        PlotPathList cut;
+    };
+    ToolPaths toolPaths(const QString &text) const;
     // Keeps only segments whose ends round to different integer points and
     // hold no NaN; paths left empty are dropped.
     PlotPathList dropDegenerate(const PlotPathList &paths) const;

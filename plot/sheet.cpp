@@ -2,7 +2,6 @@
 
 #include "mdsize.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -10,13 +9,6 @@ void appendRepeated(QString &text, const QString &block, int times)
 {
     for (int i = 0; i < times; ++i)
         text += block;
-}
-
-PlotPathList withoutPen(PlotPathList paths, int pen)
-{
-    paths.erase(std::remove_if(paths.begin(), paths.end(), [pen](const PlotPath &p) { return p.pen == pen; }),
-                paths.end());
-    return paths;
 }
 
 // Sets the QR digit of the MD instruction the text begins with to 4: the
@@ -75,10 +67,7 @@ PreparedSheet prepareSheet(const QString &plotText, const SheetOptions &options)
     }
 
     const PltSolve solve;
-    const QStringList sections = solve.splitSections(plotText);
-    // Each tool keeps its own paths: a section can hold the other's.
-    PlotPathList crease = withoutPen(solve.parsePaths(sections.at(1)), 2);
-    PlotPathList cut = withoutPen(solve.parsePaths(sections.at(2)), 1);
+    auto [crease, cut] = solve.toolPaths(plotText);
     // A text of nothing but the opening and closing instructions would go to
     // the cutter and come back as a finished sheet.
     if (crease.isEmpty() && cut.isEmpty()) {

@@ -19,16 +19,15 @@ struct Sections
 // In prepareSheet's steps: parsed, ordered, turned.
 Sections parseSections(const PltSolve &solve, const QString &text, bool rotate, bool innerFirst)
 {
-    const QStringList sections = solve.splitSections(text);
-    Sections parsed{solve.parsePaths(sections.at(1)), solve.parsePaths(sections.at(2)),
-                    parseMdSize(leadingMdRun(text))};
+    const PltSolve::ToolPaths paths = solve.toolPaths(text);
+    Sections parsed{paths.crease, paths.cut, parseMdSize(leadingMdRun(text))};
     if (innerFirst) {
         parsed.crease = solve.orderInnerFirst(parsed.crease);
         parsed.cut = solve.orderInnerFirst(parsed.cut);
     }
     if (rotate) {
         parsed.design.transpose();
-        const double height = parseMdSize(sections.at(0)).height();
+        const double height = parseMdSize(solve.splitSections(text).at(0)).height();
         parsed.crease = solve.flipY(solve.transposeXY(parsed.crease), height);
         parsed.cut = solve.flipY(solve.transposeXY(parsed.cut), height);
     }

@@ -488,6 +488,9 @@ void TestPlot::stream_data()
     QTest::newRow("cut before crease: each tool its own lines")
         << "MD0,0,4000,3000,4;SP2;PU0,0;PD100,0;SP1;PU0,50;PD100,50;SP2;PU0,0;PD0,100;!PG;" << 0 << true << false
         << 1 << md << "IN;PA;SP1;PU0,50;PD100,50;PU;SP2;PU0,0;PD100,0;PU0,0;PD0,100;PU;!PG;";
+    QTest::newRow("back to the crease after the cut: no line lost")
+        << "MD0,0,4000,3000,4;SP1;PU0,50;PD100,50;SP2;PU0,0;PD100,0;SP1;PU0,60;PD100,60;SP2;PU0,0;PD0,100;!PG;" << 0
+        << true << false << 1 << md << "IN;PA;SP1;PU0,50;PD100,50;PU0,60;PD100,60;PU;SP2;PU0,0;PD100,0;PU0,0;PD0,100;PU;!PG;";
     QTest::newRow("SP2 without its ';': no lines")
         << "MD0,0,4000,3000,3;\nSP2\nPU0,0;\nPD100,0;\n!PG;" << 0 << false << false << 1 << "" << "";
     QTest::newRow("rotated, MD size unreadable")
