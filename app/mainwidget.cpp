@@ -546,6 +546,8 @@ void MainWidget::on_startCamBtn_clicked()
     ui->startCamBtn->repaint();
     camSocket->abort();
     camStream.reset(); // a new stream starts with no partial frame or marker
+    cameraAddress = address;
+    cameraSentTooLarge = false;
     camSocket->connectToHost(address, kCameraPort, QIODevice::ReadWrite,
                              QAbstractSocket::AnyIPProtocol);
     if (camSocket->waitForConnected(kCameraConnectMs)) {
@@ -574,9 +576,21 @@ void MainWidget::stopCamera()
 
 void MainWidget::on_socket_read()
 {
-    camStream.feed(camSocket->readAll(), [this](const QByteArray &jpeg) {
-        ui->camView->loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
-    });
+    // Only the newest frame of a read is shown: the ones before it would be
+    // replaced before anyone saw them.
+    QByteArray newest;
+    camStream.feed(camSocket->readAll(), [&newest](const QByteArray &jpeg) { newest = jpeg; });
+    if (newest.isEmpty())
+        return;
+    const CamView::Load load = ui->camView->loadFrame(reinterpret_cast<const uchar *>(newest.constData()),
+                                                      newest.size());
+    if (load == CamView::Load::TooLarge && !cameraSentTooLarge) {
+        cameraSentTooLarge = true; // said once a stream: the camera may send it at every frame
+        showResult(tr("Camera: %1 sent a picture too large to show (over %2 × %2 pixels)")
+                       .arg(cameraAddress)
+                       .arg(CamView::kMaxFrameSide),
+                   true);
+    }
 }
 
 void MainWidget::on_socket_disconnected()

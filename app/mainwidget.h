@@ -151,5 +151,7 @@ private:
     JobRunner *jobRunner = nullptr;   // the Start/Stop button
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
     FrameStream camStream;           // frameBuffer, inFrame, markerState of the camera stream
+    QString cameraAddress;           // where the camera stream was last started
+    bool cameraSentTooLarge = false; // this stream sent a picture too large to show, and it was said
     PreviewSource previewSource;     // the plot file last previewed, parsed
 };

@@ -644,6 +644,10 @@
         <source>The design at each place of the matrix, with the gaps set</source>
         <translation>在矩阵的每个位置画出图样，间距按所设</translation>
     </message>
+    <message>
+        <source>Camera: %1 sent a picture too large to show (over %2 × %2 pixels)</source>
+        <translation>摄像头：%1 发来的图片太大，无法显示（超过 %2 × %2 像素）</translation>
+    </message>
 </context>
 <context>
     <name>RunLog</name>
