@@ -251,8 +251,10 @@ void MainWidget::connectPreview()
     describeTimer->setInterval(kDescribeDelayMs);
     connect(describeTimer, &QTimer::timeout, this, &MainWidget::describePlotFile);
     connect(ui->filePath, &QLineEdit::textChanged, describeTimer, qOverload<>(&QTimer::start));
-    if (!ui->filePath->text().isEmpty())
-        describeTimer->start(); // the remembered file, once the window is up
+    // The remembered file, once the window is up, unless the result line
+    // already says what was wrong with the settings.
+    if (!ui->filePath->text().isEmpty() && ui->resultText->text().isEmpty())
+        describeTimer->start();
 }
 
 // The switches, and what they show: the order the job's link cuts in, the

@@ -33,7 +33,9 @@ public:
     ~MainWidget() override;
 
     // Settings file (config.ini, INI format, groups WCAM and KLOM). Loaded
-    // once by the constructor, saved once by closeEvent.
+    // once by the constructor, saved once by closeEvent. A key the file lacks
+    // leaves its field as the form has it, and so does a number field's value
+    // that is not a number (said on the result line).
     void loadSettings();
     void saveSettings();
 

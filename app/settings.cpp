@@ -51,20 +51,26 @@ std::array<SettingKey, 22> settingKeys(Ui::MainWidget *ui)
     }};
 }
 
-// A missing key arrives as an invalid variant and so becomes empty text, 0,
-// 0.0 or false; the spin boxes clamp to their ranges.
-void applyValue(QWidget *widget, const QVariant &value)
+// Puts a stored value into its widget; false, and the widget left as it is,
+// when a number field's value is not a number. The spin boxes clamp to their
+// ranges.
+bool applyValue(QWidget *widget, const QVariant &value)
 {
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+    bool ok = true;
+    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
         edit->setText(value.toString());
-    else if (auto *combo = qobject_cast<QComboBox *>(widget))
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         combo->setCurrentText(value.toString());
-    else if (auto *decimal = qobject_cast<QDoubleSpinBox *>(widget))
-        decimal->setValue(value.toDouble());
-    else if (auto *integer = qobject_cast<QSpinBox *>(widget))
-        integer->setValue(value.toInt());
-    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+    } else if (auto *decimal = qobject_cast<QDoubleSpinBox *>(widget)) {
+        if (const double number = value.toDouble(&ok); ok)
+            decimal->setValue(number);
+    } else if (auto *integer = qobject_cast<QSpinBox *>(widget)) {
+        if (const int number = value.toInt(&ok); ok)
+            integer->setValue(number);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
         button->setChecked(value.toBool());
+    }
+    return ok;
 }
 
 QVariant widgetValue(const QWidget *widget)
@@ -118,16 +124,29 @@ void MainWidget::loadSettings()
     if (!QFile::exists(path))
         return;
     QSettings settings(path, QSettings::IniFormat);
+    // A key the file lacks, or a number that does not read as one, keeps the
+    // form's value: taking it as 0 would be saved back, and an auto-feed job
+    // would then move sheets by 0 mm.
+    QStringList ignored;
     for (const SettingKey &k : settingKeys(ui)) {
-        const QVariant value = settings.value(QLatin1String(k.key));
+        const QString key = QLatin1String(k.key);
+        if (!settings.contains(key))
+            continue;
+        const QVariant value = settings.value(key);
+        bool ok = true;
         if (k.widget)
-            applyValue(k.widget, value);
-        else
-            workIndex = value.toInt();
+            ok = applyValue(k.widget, value);
+        else if (const int index = value.toInt(&ok); ok)
+            workIndex = index;
+        if (!ok)
+            ignored << key + QLatin1Char('=') + value.toString();
     }
     // A stored mode outside the table would index past the mode lists.
     if (workIndex < 0 || workIndex >= int(kWorkModes.size()))
         workIndex = 0;
+    if (!ignored.isEmpty())
+        showResult(tr("Settings: ignored %1 in %2 (not a number)").arg(ignored.join(QStringLiteral(", ")), path),
+                   true);
 }
 
 // The file holds the camera's Wi-Fi pass phrase: readable by its owner only.

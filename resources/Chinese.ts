@@ -648,6 +648,10 @@
         <source>Camera: %1 sent a picture too large to show (over %2 × %2 pixels)</source>
         <translation>摄像头：%1 发来的图片太大，无法显示（超过 %2 × %2 像素）</translation>
     </message>
+    <message>
+        <source>Settings: ignored %1 in %2 (not a number)</source>
+        <translation>设置：已忽略 %2 中的 %1（不是数字）</translation>
+    </message>
 </context>
 <context>
     <name>RunLog</name>

@@ -139,10 +139,9 @@ void TestMainWidget::modeButtonsAndVisibility()
 }
 
 // Each stored field: in the form, after a round trip, from a file holding only
-// the camera group (a missing key reads as empty, 0 or false, except where no
-// widget state matches: devType has no empty item, a radio cannot be cleared).
-// config.ini holds the Wi-Fi pass phrase: a new file is made readable and
-// writable by its owner only, an existing wider one is narrowed.
+// the Wi-Fi name and a number that is not one (the other fields keep the
+// form's values, the number is said). config.ini holds the Wi-Fi pass phrase: a new file is made
+// readable and writable by its owner only, an existing wider one is narrowed.
 void TestMainWidget::storedFields()
 {
     // Qt adds the "User" bits for the calling user; the file's mode is the rest.
@@ -150,20 +149,17 @@ void TestMainWidget::storedFields()
         const QFileDevice::Permissions user = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
         return (QFile(config).permissions() & ~user) == (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     };
-    enum { Form, Saved, CameraOnly };
+    enum { Form, Saved };
     const QString none;
-    const struct { const char *name; QVariant values[3]; } fields[] = {
-        {"ssid", {"V6", "Shop floor", "Workshop"}}, {"passwd", {"58201946", "p=a;s#s", "s3cret"}},
-        {"ipAddr", {"192.168.137.137", "10.0.0.50", "10.0.0.50"}}, {"devType", {"USB", "RJ45", "USB"}},
-        {"deviceIP", {"192.168.0.100", "172.16.4.20", none}},
-        {"filePath", {none, "/home/操作员/jobs/box; v2.plt", none}},
-        {"knifeOffsetChx", {false, true, false}}, {"knifeOffset", {0.3, 1.2, 0.0}},
-        {"closeOffsetChx", {false, true, false}}, {"closeOffset", {0.5, 2.5, 0.0}},
-        {"matOne", {true, false, true}}, {"matFour", {false, true, false}},
-        {"matSpH", {15.0, 12.34, 0.0}}, {"matSpV", {15.0, 56.78, 0.0}},
-        {"feedDist", {710, 650, 0}}, {"offsetArg", {0, -42, 0}}, {"ejectDist", {800, 1234, 0}},
-        {"smartScan", {false, true, false}}, {"cutOrder", {false, true, false}},
-        {"matrixPlaces", {false, true, false}},
+    const struct { const char *name; QVariant values[2]; } fields[] = {
+        {"ssid", {"V6", "Shop floor"}}, {"passwd", {"58201946", "p=a;s#s"}},
+        {"ipAddr", {"192.168.137.137", "10.0.0.50"}}, {"devType", {"USB", "RJ45"}},
+        {"deviceIP", {"192.168.0.100", "172.16.4.20"}}, {"filePath", {none, "/home/操作员/jobs/box; v2.plt"}},
+        {"knifeOffsetChx", {false, true}}, {"knifeOffset", {0.3, 1.2}},
+        {"closeOffsetChx", {false, true}}, {"closeOffset", {0.5, 2.5}},
+        {"matOne", {true, false}}, {"matFour", {false, true}}, {"matSpH", {15.0, 12.34}}, {"matSpV", {15.0, 56.78}},
+        {"feedDist", {710, 650}}, {"offsetArg", {0, -42}}, {"ejectDist", {800, 1234}},
+        {"smartScan", {false, true}}, {"cutOrder", {false, true}}, {"matrixPlaces", {false, true}},
     };
     {
         static QStringList messages;
@@ -197,10 +193,14 @@ void TestMainWidget::storedFields()
     QVERIFY(ownerOnly());
     const QVariant deviceIP = QSettings(config, QSettings::IniFormat).value("KLOM/deviceIP");
     QCOMPARE(deviceIP.toString(), QStringLiteral("172.16.4.20"));
-    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n"));
+    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\n[KLOM]\nfeedDist=650mm\n"));
     MainWidget w;
     for (const auto &f : fields)
-        QVERIFY2(field(w, f.name) == f.values[CameraOnly], f.name);
+        QVERIFY2(field(w, f.name) == (qstrcmp(f.name, "ssid") ? f.values[Form] : "Workshop"), f.name);
+    QVERIFY(child<QLabel>(w, "resultText")->text().endsWith(
+        MainWidget::tr("Settings: ignored %1 in %2 (not a number)").arg("KLOM/feedDist=650mm", config)));
+    w.saveSettings(); // the form's, not 0
+    QCOMPARE(QSettings(config, QSettings::IniFormat).value("KLOM/ejectDist").toInt(), 800);
     // The file beside the program, or in the user's config folder where the
     // program's cannot be written.
     const QString user = dir.filePath(QStringLiteral("user"));
@@ -210,8 +210,8 @@ void TestMainWidget::storedFields()
 
 void TestMainWidget::storedChoices()
 {
-    // The mode, and the matrix radio checked (without matrix keys all three
-    // read false, which leaves the form's), with the spacings it shows.
+    // The mode, and the matrix radio checked (without matrix keys the form's
+    // stays), with the spacings it shows.
     const struct { const char *keys; int mode; const char *radio; } rows[] = {
         {"WorkIndex=11", 11, "matOne"},
         {"WorkIndex=12", 0, "matOne"}, // past the table
