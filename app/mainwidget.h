@@ -35,7 +35,8 @@ public:
     // Settings file (config.ini, INI format, groups WCAM and KLOM). Loaded
     // once by the constructor, saved once by closeEvent. A key the file lacks
     // leaves its field as the form has it, and so does a number field's value
-    // that is not a number (said on the result line).
+    // that is not a number (said on the result line). A save that fails is
+    // said in a warning box naming the file, and logged.
     void loadSettings();
     void saveSettings();
 

@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <array>
@@ -100,7 +102,9 @@ QString settingsFileFor(const QString &appDir, const QString &userConfigDir)
 {
     const QString beside = appDir + QStringLiteral("/config.ini");
     const QFileInfo file(beside);
-    const bool writable = file.exists() ? file.isWritable() : QFileInfo(appDir).isWritable();
+    // QSettings saves through a new file in the folder that replaces the
+    // old one: a writable file in a folder that is not cannot be saved.
+    const bool writable = QFileInfo(appDir).isWritable() && (!file.exists() || file.isWritable());
     return writable ? beside : userConfigDir + QStringLiteral("/config.ini");
 }
 
@@ -179,7 +183,11 @@ void MainWidget::saveSettings()
     }
     settings.setValue(QStringLiteral("UI/language"), m_languageChoice);
     settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qWarning() << "Settings could not be written to" << path;
     keepPrivate(path);
+    // The window closes after this: a box, so the loss is not only in the log.
+    if (settings.status() != QSettings::NoError) {
+        qWarning() << "Settings could not be written to" << path;
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be written to %1.").arg(QDir::toNativeSeparators(path)));
+    }
 }

@@ -652,6 +652,14 @@
         <source>Settings: ignored %1 in %2 (not a number)</source>
         <translation>设置：已忽略 %2 中的 %1（不是数字）</translation>
     </message>
+    <message>
+        <source>Settings not saved</source>
+        <translation>设置未保存</translation>
+    </message>
+    <message>
+        <source>The settings could not be written to %1.</source>
+        <translation>无法将设置写入 %1。</translation>
+    </message>
 </context>
 <context>
     <name>RunLog</name>

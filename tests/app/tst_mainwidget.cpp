@@ -201,6 +201,19 @@ void TestMainWidget::storedFields()
         MainWidget::tr("Settings: ignored %1 in %2 (not a number)").arg("KLOM/feedDist=650mm", config)));
     w.saveSettings(); // the form's, not 0
     QCOMPARE(QSettings(config, QSettings::IniFormat).value("KLOM/ejectDist").toInt(), 800);
+    // A save that fails (below a regular file: even root cannot) is said in a box naming the file.
+    const QString unwritable = config + QStringLiteral("/config.ini");
+    MainWidget::setSettingsPathOverride(unwritable);
+    const auto back = qScopeGuard([&] { MainWidget::setSettingsPathOverride(config); });
+    QString said;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            said = box->text(), box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(20);
+    w.saveSettings();
+    QVERIFY2(said.contains(unwritable), qPrintable(said));
     // The file beside the program, or in the user's config folder where the
     // program's cannot be written.
     const QString user = dir.filePath(QStringLiteral("user"));
