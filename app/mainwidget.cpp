@@ -159,6 +159,16 @@ static QString plotFileProblem(const QString &path, QString *detail)
         *detail = QStringLiteral("a folder");
         return MainWidget::tr("%1 is a folder, not a plot file.").arg(name);
     }
+    if (!info.isFile()) { // a pipe or device: opening it may wait for ever
+        *detail = QStringLiteral("not a regular file");
+        return MainWidget::tr("%1 is not a regular file, not a plot file.").arg(name);
+    }
+    if (info.size() > PltSolve::kMaxFileBytes) {
+        *detail = QStringLiteral("%1 bytes").arg(info.size());
+        return MainWidget::tr("%1 is too large to be a plot file (%2 MB).")
+            .arg(name)
+            .arg(PltSolve::megabytes(info.size()));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *detail = file.errorString();

@@ -270,6 +270,10 @@
         <source>%1 no QR file</source>
         <translation>%1 张无二维码对应文件</translation>
     </message>
+    <message>
+        <source>Not started: %1 is too large to be a plot file (%2 MB)</source>
+        <translation>未开始：%1 太大，不可能是绘图文件（%2 MB）</translation>
+    </message>
 </context>
 <context>
     <name>KnifeView</name>
@@ -659,6 +663,14 @@
     <message>
         <source>The settings could not be written to %1.</source>
         <translation>无法将设置写入 %1。</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file, not a plot file.</source>
+        <translation>%1 不是普通文件，不是绘图文件。</translation>
+    </message>
+    <message>
+        <source>%1 is too large to be a plot file (%2 MB).</source>
+        <translation>%1 太大，不可能是绘图文件（%2 MB）。</translation>
     </message>
 </context>
 <context>

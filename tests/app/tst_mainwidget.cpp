@@ -263,6 +263,16 @@ void TestMainWidget::resultLineSaysWhy()
     child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
     QTest::mouseClick(child(w, "connectBtn"), Qt::LeftButton);
     QVERIFY(result->text().endsWith(MainWidget::tr("Camera set-up: the Wi-Fi name is empty")));
+    // A file past the size cap (sparse, so it takes no disk) is not read: said, by Start too.
+    QFile huge(dir.filePath(QStringLiteral("huge.plt")));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(1536LL << 20));
+    huge.close();
+    child<QLineEdit>(w, "filePath")->setText(huge.fileName());
+    QTRY_VERIFY(result->text().endsWith(
+        MainWidget::tr("%1 is too large to be a plot file (%2 MB).").arg("huge.plt").arg(1536)));
+    QTest::mouseClick(child(w, "startBtn"), Qt::LeftButton); // mode 0 over RJ45: the file is checked first
+    QTRY_VERIFY(result->text().endsWith(QCoreApplication::translate(
+        "CutterJobs", "Not started: %1 is too large to be a plot file (%2 MB)").arg("huge.plt").arg(1536)));
 }
 
 // The demo's config.ini (scripts/run) gives every key the program stores, so
@@ -333,6 +343,7 @@ void TestMainWidget::plotFileFromCommandLine()
         {box, idle},
         {missing, QStringLiteral("绘图文件 missing.plt 不存在。")},
         {dir.path(), QFileInfo(dir.path()).fileName() + QStringLiteral(" 是文件夹，不是绘图文件。")},
+        {"/dev/null", QStringLiteral("null 不是普通文件，不是绘图文件。")}, // a device, as a pipe would be
         {locked, root ? idle : QStringLiteral("无法读取绘图文件 locked.plt。")},
     };
     for (const auto &row : rows) {
