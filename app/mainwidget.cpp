@@ -536,10 +536,10 @@ void MainWidget::on_connectBtn_clicked()
 void MainWidget::showCameraAt(const QString &address)
 {
     ui->ipAddr->setText(address);
-    ui->startCamBtn->click();
-    // A running camera was stopped by that click: start it at the new address.
-    if (ui->startCamBtn->text() == tr("Start"))
-        emit ui->startCamBtn->clicked(false);
+    // One attempt: a camera that does not answer keeps the window 3 s.
+    if (ui->startCamBtn->text() != tr("Start"))
+        stopCamera();
+    on_startCamBtn_clicked();
 }
 
 void MainWidget::on_startCamBtn_clicked()
