@@ -611,6 +611,9 @@ void MainWidget::on_socket_disconnected()
     // started again, and a live connection keeps its "Stop".
     if (camSocket->state() == QAbstractSocket::ConnectedState)
         return;
+    // The operator's Stop has turned the button back already.
+    if (ui->startCamBtn->text() != tr("Start"))
+        showResult(tr("Camera: %1 closed the stream").arg(cameraAddress), true);
     ui->startCamBtn->setText(tr("Start"));
     camStream.inFrame = false;
 }

@@ -672,6 +672,10 @@
         <source>%1 is too large to be a plot file (%2 MB).</source>
         <translation>%1 太大，不可能是绘图文件（%2 MB）。</translation>
     </message>
+    <message>
+        <source>Camera: %1 closed the stream</source>
+        <translation>摄像头：%1 关闭了视频流</translation>
+    </message>
 </context>
 <context>
     <name>RunLog</name>

@@ -356,6 +356,9 @@ void TestCamView::startStopRestartUntilCameraGoes()
     QTRY_VERIFY(!streaming());
     QTest::qWait(300);
     QVERIFY(allBlack(child<CamView>("camView")->frame));
+    auto *result = child<QLabel>("resultText");
+    const QString closed = MainWidget::tr("Camera: %1 closed the stream").arg(address);
+    QVERIFY(!result->text().endsWith(closed)); // the operator stopped it
 
     child("startCamBtn")->click();
     QVERIFY(streaming());
@@ -366,9 +369,9 @@ void TestCamView::startStopRestartUntilCameraGoes()
     QVERIFY(streaming());
     QTRY_VERIFY(!allBlack(child<CamView>("camView")->frame)); // frames come again
 
-    camSim.kill(); // the camera going away ends the stream but keeps the last frame
+    camSim.kill(); // the camera going away ends the stream, keeps the last frame, and is said
     QTRY_VERIFY(!streaming());
-    QVERIFY(!allBlack(child<CamView>("camView")->frame));
+    QVERIFY(!allBlack(child<CamView>("camView")->frame) && result->text().endsWith(closed));
     // A set-up that finds the camera gone tries it once.
     QSignalSpy failed(camSocket, &QAbstractSocket::errorOccurred);
     setUpCamera(address.toLatin1());
