@@ -304,7 +304,11 @@ void MainWidget::setUpUsbLink()
 
 void MainWidget::refreshDeviceList()
 {
-    ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), session->usbDevices());
+    // A job and the camera set-up hold Connect; their ends set it.
+    const CutterSession::Action action = session->current();
+    const bool held = action == CutterSession::Action::Job || action == CutterSession::Action::CameraSetup;
+    ::refreshDeviceList(ui->device, held ? nullptr : ui->connectBtn, ui->devType->currentText(),
+                        session->usbDevices());
 }
 
 void MainWidget::setUpCamSocket()
@@ -329,7 +333,7 @@ void MainWidget::setUpJobs()
     connect(session, &CutterSession::cameraFound, this, &MainWidget::showCameraAt);
     connect(session, &CutterSession::finished, this, [this](CutterSession::Action action) {
         if (action == CutterSession::Action::CameraSetup)
-            ui->connectBtn->setEnabled(true);
+            enableConnect(ui->connectBtn, ui->devType->currentText(), ui->device);
     });
 }
 

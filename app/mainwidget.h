@@ -64,7 +64,8 @@ public:
 
     // Lists the attached cutters in `device` (new ones appended, vanished ones
     // removed) and, while devType reads "USB", enables connectBtn exactly when
-    // one is listed. Runs at start and on every USB hot-plug event.
+    // one is listed, unless a job or the camera set-up holds it. Runs at
+    // start and on every USB hot-plug event.
     void refreshDeviceList();
 
     static QSize parseMdSize(const QString &text) { return ::parseMdSize(text); }

@@ -6,6 +6,7 @@
 #include "../link/mockusb.h" // first: before any Qt header
 
 #include "commandline.h"
+#include "cuttersession.h"
 #include "lineview.h"
 #include "mainwidget.h"
 #include "release.h"
@@ -247,7 +248,7 @@ void TestMainWidget::storedChoices()
 }
 
 // What a chosen plot file holds, and an action refused for a reason, stay
-// said on the result line.
+// said on the result line; a refused set-up leaves Connect as the link allows.
 void TestMainWidget::resultLineSaysWhy()
 {
     MainWidget w;
@@ -273,6 +274,12 @@ void TestMainWidget::resultLineSaysWhy()
     QTest::mouseClick(child(w, "startBtn"), Qt::LeftButton); // mode 0 over RJ45: the file is checked first
     QTRY_VERIFY(result->text().endsWith(QCoreApplication::translate(
         "CutterJobs", "Not started: %1 is too large to be a plot file (%2 MB)").arg("huge.plt").arg(1536)));
+    // A set-up over USB ending with no cutter listed leaves Connect unusable.
+    child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("USB"));
+    auto *session = w.findChild<CutterSession *>();
+    QSignalSpy over(session, &CutterSession::finished);
+    QVERIFY(session->cameraSetup(JobLink::Usb, QStringLiteral("V6"), QString()) && over.wait(5000));
+    QVERIFY(!child(w, "connectBtn")->isEnabled());
 }
 
 // The demo's config.ini (scripts/run) gives every key the program stores, so
