@@ -15,8 +15,16 @@ void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &de
         if (!exists(device->itemText(i)))
             device->removeItem(i);
     }
+    if (connectBtn && devType == QLatin1String("USB"))
+        enableConnect(connectBtn, devType, device);
+}
+
+void enableConnect(QWidget *connectBtn, const QString &devType, const QComboBox *device)
+{
     if (devType == QLatin1String("USB"))
         connectBtn->setEnabled(device->count() > 0);
+    else if (devType == QLatin1String("RJ45"))
+        connectBtn->setEnabled(true);
 }
 
 void refreshDeviceList(QComboBox *device, QWidget *connectBtn, const QString &devType, const QStringList &present)

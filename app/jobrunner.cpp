@@ -1,6 +1,7 @@
 #include "jobrunner.h"
 
 #include "cuttersession.h"
+#include "devicelist.h"
 #include "triggerkeys.h"
 #include "workmodes.h"
 
@@ -90,11 +91,7 @@ void JobRunner::lock()
 
 void JobRunner::unlock(const QString &state)
 {
-    const QString type = m_ui.devType->currentText();
-    if (type == QLatin1String("USB"))
-        m_ui.connectBtn->setEnabled(m_ui.device->count() > 0);
-    else if (type == QLatin1String("RJ45"))
-        m_ui.connectBtn->setEnabled(true);
+    enableConnect(m_ui.connectBtn, m_ui.devType->currentText(), m_ui.device);
     m_ui.devType->setEnabled(true);
     m_ui.prevMode->setEnabled(true);
     m_ui.nextMode->setEnabled(true);

@@ -159,6 +159,16 @@ static QString plotFileProblem(const QString &path, QString *detail)
         *detail = QStringLiteral("a folder");
         return MainWidget::tr("%1 is a folder, not a plot file.").arg(name);
     }
+    if (!info.isFile()) { // a pipe or device: opening it may wait for ever
+        *detail = QStringLiteral("not a regular file");
+        return MainWidget::tr("%1 is not a regular file, not a plot file.").arg(name);
+    }
+    if (info.size() > PltSolve::kMaxFileBytes) {
+        *detail = QStringLiteral("%1 bytes").arg(info.size());
+        return MainWidget::tr("%1 is too large to be a plot file (%2 MB).")
+            .arg(name)
+            .arg(PltSolve::megabytes(info.size()));
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *detail = file.errorString();
@@ -251,8 +261,10 @@ void MainWidget::connectPreview()
     describeTimer->setInterval(kDescribeDelayMs);
     connect(describeTimer, &QTimer::timeout, this, &MainWidget::describePlotFile);
     connect(ui->filePath, &QLineEdit::textChanged, describeTimer, qOverload<>(&QTimer::start));
-    if (!ui->filePath->text().isEmpty())
-        describeTimer->start(); // the remembered file, once the window is up
+    // The remembered file, once the window is up, unless the result line
+    // already says what was wrong with the settings.
+    if (!ui->filePath->text().isEmpty() && ui->resultText->text().isEmpty())
+        describeTimer->start();
 }
 
 // The switches, and what they show: the order the job's link cuts in, the
@@ -292,7 +304,11 @@ void MainWidget::setUpUsbLink()
 
 void MainWidget::refreshDeviceList()
 {
-    ::refreshDeviceList(ui->device, ui->connectBtn, ui->devType->currentText(), session->usbDevices());
+    // A job and the camera set-up hold Connect; their ends set it.
+    const CutterSession::Action action = session->current();
+    const bool held = action == CutterSession::Action::Job || action == CutterSession::Action::CameraSetup;
+    ::refreshDeviceList(ui->device, held ? nullptr : ui->connectBtn, ui->devType->currentText(),
+                        session->usbDevices());
 }
 
 void MainWidget::setUpCamSocket()
@@ -317,7 +333,7 @@ void MainWidget::setUpJobs()
     connect(session, &CutterSession::cameraFound, this, &MainWidget::showCameraAt);
     connect(session, &CutterSession::finished, this, [this](CutterSession::Action action) {
         if (action == CutterSession::Action::CameraSetup)
-            ui->connectBtn->setEnabled(true);
+            enableConnect(ui->connectBtn, ui->devType->currentText(), ui->device);
     });
 }
 
@@ -524,10 +540,10 @@ void MainWidget::on_connectBtn_clicked()
 void MainWidget::showCameraAt(const QString &address)
 {
     ui->ipAddr->setText(address);
-    ui->startCamBtn->click();
-    // A running camera was stopped by that click: start it at the new address.
-    if (ui->startCamBtn->text() == tr("Start"))
-        emit ui->startCamBtn->clicked(false);
+    // One attempt: a camera that does not answer keeps the window 3 s.
+    if (ui->startCamBtn->text() != tr("Start"))
+        stopCamera();
+    on_startCamBtn_clicked();
 }
 
 void MainWidget::on_startCamBtn_clicked()
@@ -546,6 +562,8 @@ void MainWidget::on_startCamBtn_clicked()
     ui->startCamBtn->repaint();
     camSocket->abort();
     camStream.reset(); // a new stream starts with no partial frame or marker
+    cameraAddress = address;
+    cameraSentTooLarge = false;
     camSocket->connectToHost(address, kCameraPort, QIODevice::ReadWrite,
                              QAbstractSocket::AnyIPProtocol);
     if (camSocket->waitForConnected(kCameraConnectMs)) {
@@ -574,9 +592,21 @@ void MainWidget::stopCamera()
 
 void MainWidget::on_socket_read()
 {
-    camStream.feed(camSocket->readAll(), [this](const QByteArray &jpeg) {
-        ui->camView->loadFrame(reinterpret_cast<const uchar *>(jpeg.constData()), jpeg.size());
-    });
+    // Only the newest frame of a read is shown: the ones before it would be
+    // replaced before anyone saw them.
+    QByteArray newest;
+    camStream.feed(camSocket->readAll(), [&newest](const QByteArray &jpeg) { newest = jpeg; });
+    if (newest.isEmpty())
+        return;
+    const CamView::Load load = ui->camView->loadFrame(reinterpret_cast<const uchar *>(newest.constData()),
+                                                      newest.size());
+    if (load == CamView::Load::TooLarge && !cameraSentTooLarge) {
+        cameraSentTooLarge = true; // said once a stream: the camera may send it at every frame
+        showResult(tr("Camera: %1 sent a picture too large to show (over %2 × %2 pixels)")
+                       .arg(cameraAddress)
+                       .arg(CamView::kMaxFrameSide),
+                   true);
+    }
 }
 
 void MainWidget::on_socket_disconnected()
@@ -585,6 +615,9 @@ void MainWidget::on_socket_disconnected()
     // started again, and a live connection keeps its "Stop".
     if (camSocket->state() == QAbstractSocket::ConnectedState)
         return;
+    // The operator's Stop has turned the button back already.
+    if (ui->startCamBtn->text() != tr("Start"))
+        showResult(tr("Camera: %1 closed the stream").arg(cameraAddress), true);
     ui->startCamBtn->setText(tr("Start"));
     camStream.inFrame = false;
 }

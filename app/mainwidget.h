@@ -33,7 +33,10 @@ public:
     ~MainWidget() override;
 
     // Settings file (config.ini, INI format, groups WCAM and KLOM). Loaded
-    // once by the constructor, saved once by closeEvent.
+    // once by the constructor, saved once by closeEvent. A key the file lacks
+    // leaves its field as the form has it, and so does a number field's value
+    // that is not a number (said on the result line). A save that fails is
+    // said in a warning box naming the file, and logged.
     void loadSettings();
     void saveSettings();
 
@@ -61,7 +64,8 @@ public:
 
     // Lists the attached cutters in `device` (new ones appended, vanished ones
     // removed) and, while devType reads "USB", enables connectBtn exactly when
-    // one is listed. Runs at start and on every USB hot-plug event.
+    // one is listed, unless a job or the camera set-up holds it. Runs at
+    // start and on every USB hot-plug event.
     void refreshDeviceList();
 
     static QSize parseMdSize(const QString &text) { return ::parseMdSize(text); }
@@ -151,5 +155,7 @@ private:
     JobRunner *jobRunner = nullptr;   // the Start/Stop button
     QTcpSocket *camSocket = nullptr; // camera stream, child of this window
     FrameStream camStream;           // frameBuffer, inFrame, markerState of the camera stream
+    QString cameraAddress;           // where the camera stream was last started
+    bool cameraSentTooLarge = false; // this stream sent a picture too large to show, and it was said
     PreviewSource previewSource;     // the plot file last previewed, parsed
 };

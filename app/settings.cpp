@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QStandardPaths>
 #include <array>
@@ -51,20 +53,26 @@ std::array<SettingKey, 22> settingKeys(Ui::MainWidget *ui)
     }};
 }
 
-// A missing key arrives as an invalid variant and so becomes empty text, 0,
-// 0.0 or false; the spin boxes clamp to their ranges.
-void applyValue(QWidget *widget, const QVariant &value)
+// Puts a stored value into its widget; false, and the widget left as it is,
+// when a number field's value is not a number. The spin boxes clamp to their
+// ranges.
+bool applyValue(QWidget *widget, const QVariant &value)
 {
-    if (auto *edit = qobject_cast<QLineEdit *>(widget))
+    bool ok = true;
+    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
         edit->setText(value.toString());
-    else if (auto *combo = qobject_cast<QComboBox *>(widget))
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
         combo->setCurrentText(value.toString());
-    else if (auto *decimal = qobject_cast<QDoubleSpinBox *>(widget))
-        decimal->setValue(value.toDouble());
-    else if (auto *integer = qobject_cast<QSpinBox *>(widget))
-        integer->setValue(value.toInt());
-    else if (auto *button = qobject_cast<QAbstractButton *>(widget))
+    } else if (auto *decimal = qobject_cast<QDoubleSpinBox *>(widget)) {
+        if (const double number = value.toDouble(&ok); ok)
+            decimal->setValue(number);
+    } else if (auto *integer = qobject_cast<QSpinBox *>(widget)) {
+        if (const int number = value.toInt(&ok); ok)
+            integer->setValue(number);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(widget)) {
         button->setChecked(value.toBool());
+    }
+    return ok;
 }
 
 QVariant widgetValue(const QWidget *widget)
@@ -94,7 +102,9 @@ QString settingsFileFor(const QString &appDir, const QString &userConfigDir)
 {
     const QString beside = appDir + QStringLiteral("/config.ini");
     const QFileInfo file(beside);
-    const bool writable = file.exists() ? file.isWritable() : QFileInfo(appDir).isWritable();
+    // QSettings saves through a new file in the folder that replaces the
+    // old one: a writable file in a folder that is not cannot be saved.
+    const bool writable = QFileInfo(appDir).isWritable() && (!file.exists() || file.isWritable());
     return writable ? beside : userConfigDir + QStringLiteral("/config.ini");
 }
 
@@ -118,16 +128,29 @@ void MainWidget::loadSettings()
     if (!QFile::exists(path))
         return;
     QSettings settings(path, QSettings::IniFormat);
+    // A key the file lacks, or a number that does not read as one, keeps the
+    // form's value: taking it as 0 would be saved back, and an auto-feed job
+    // would then move sheets by 0 mm.
+    QStringList ignored;
     for (const SettingKey &k : settingKeys(ui)) {
-        const QVariant value = settings.value(QLatin1String(k.key));
+        const QString key = QLatin1String(k.key);
+        if (!settings.contains(key))
+            continue;
+        const QVariant value = settings.value(key);
+        bool ok = true;
         if (k.widget)
-            applyValue(k.widget, value);
-        else
-            workIndex = value.toInt();
+            ok = applyValue(k.widget, value);
+        else if (const int index = value.toInt(&ok); ok)
+            workIndex = index;
+        if (!ok)
+            ignored << key + QLatin1Char('=') + value.toString();
     }
     // A stored mode outside the table would index past the mode lists.
     if (workIndex < 0 || workIndex >= int(kWorkModes.size()))
         workIndex = 0;
+    if (!ignored.isEmpty())
+        showResult(tr("Settings: ignored %1 in %2 (not a number)").arg(ignored.join(QStringLiteral(", ")), path),
+                   true);
 }
 
 // The file holds the camera's Wi-Fi pass phrase: readable by its owner only.
@@ -160,7 +183,11 @@ void MainWidget::saveSettings()
     }
     settings.setValue(QStringLiteral("UI/language"), m_languageChoice);
     settings.sync();
-    if (settings.status() != QSettings::NoError)
-        qWarning() << "Settings could not be written to" << path;
     keepPrivate(path);
+    // The window closes after this: a box, so the loss is not only in the log.
+    if (settings.status() != QSettings::NoError) {
+        qWarning() << "Settings could not be written to" << path;
+        QMessageBox::warning(this, tr("Settings not saved"),
+                             tr("The settings could not be written to %1.").arg(QDir::toNativeSeparators(path)));
+    }
 }

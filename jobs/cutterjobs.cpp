@@ -270,6 +270,10 @@ QString CutterJobs::plotFileProblem(const QString &path) const
         return tr("Not started: no plot file is chosen");
     if (!file.isFile() || !file.isReadable())
         return tr("Not started: %1 cannot be read").arg(file.fileName());
+    if (file.size() > PltSolve::kMaxFileBytes)
+        return tr("Not started: %1 is too large to be a plot file (%2 MB)")
+            .arg(file.fileName())
+            .arg(PltSolve::megabytes(file.size()));
     if (plotHeader(path).isEmpty())
         return tr("Not started: %1 does not begin with an MD instruction").arg(file.fileName());
     return QString();

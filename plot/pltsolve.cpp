@@ -1,6 +1,7 @@
 #include "pltsolve.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
@@ -21,10 +22,11 @@ PltSolve::PltSolve(QObject *parent)
 
 QString PltSolve::readPlotFile(const QString &path) const
 {
-    if (path.isEmpty())
+    // Not a pipe or device (opening one may wait, reading it may never end).
+    if (path.isEmpty() || !QFileInfo(path).isFile())
         return QString();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.size() > kMaxFileBytes)
         return QString();
     QTextStream stream(&file);
     return stream.readAll();

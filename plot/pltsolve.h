@@ -78,8 +78,15 @@ class PltSolve : public QObject
 public:
     explicit PltSolve(QObject *parent = nullptr);
 
-    // Reading. readPlotFile returns the whole text ("" when the path is empty
-    // or the file does not open); line ends become "\n".
+    // Largest plot file read, in bytes. Its text takes twice that, and the
+    // paths made of it more; plot files are megabytes.
+    static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    // Whole megabytes of a file size, as the refusals say it.
+    static qint64 megabytes(qint64 bytes) { return bytes / (1024 * 1024); }
+
+    // Reading. readPlotFile returns the whole text ("" when the path is empty,
+    // the file does not open, is not a regular file or is over
+    // kMaxFileBytes); line ends become "\n".
     QString readPlotFile(const QString &path) const;
     // Exactly three strings: header (up to the first ';' when the text holds
     // an MD instruction), crease section from the first "SP1;" up to the next

@@ -302,6 +302,10 @@
         <source>%1 no QR file</source>
         <translation>%1 张无二维码对应文件</translation>
     </message>
+    <message>
+        <source>Not started: %1 is too large to be a plot file (%2 MB)</source>
+        <translation>未开始：%1 太大，不可能是绘图文件（%2 MB）</translation>
+    </message>
 </context>
 <context>
     <name>KnifeView</name>
@@ -675,6 +679,34 @@
     <message>
         <source>The design at each place of the matrix, with the gaps set</source>
         <translation>在矩阵的每个位置画出图样，间距按所设</translation>
+    </message>
+    <message>
+        <source>Camera: %1 sent a picture too large to show (over %2 × %2 pixels)</source>
+        <translation>摄像头：%1 发来的图片太大，无法显示（超过 %2 × %2 像素）</translation>
+    </message>
+    <message>
+        <source>Settings: ignored %1 in %2 (not a number)</source>
+        <translation>设置：已忽略 %2 中的 %1（不是数字）</translation>
+    </message>
+    <message>
+        <source>Settings not saved</source>
+        <translation>设置未保存</translation>
+    </message>
+    <message>
+        <source>The settings could not be written to %1.</source>
+        <translation>无法将设置写入 %1。</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file, not a plot file.</source>
+        <translation>%1 不是普通文件，不是绘图文件。</translation>
+    </message>
+    <message>
+        <source>%1 is too large to be a plot file (%2 MB).</source>
+        <translation>%1 太大，不可能是绘图文件（%2 MB）。</translation>
+    </message>
+    <message>
+        <source>Camera: %1 closed the stream</source>
+        <translation>摄像头：%1 关闭了视频流</translation>
     </message>
 </context>
 <context>

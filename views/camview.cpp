@@ -2,6 +2,8 @@
 
 #include "glyphscan.h"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 #include <QPen>
 
@@ -94,18 +96,28 @@ void CamView::resetImage()
     repaint();
 }
 
-void CamView::loadFrame(const uchar *data, int size)
+CamView::Load CamView::loadFrame(const uchar *data, int size)
 {
-    // QImage::loadFromData would leave a null image behind on failure; decode
-    // aside so a damaged frame keeps the last good picture on screen.
-    QImage decoded;
-    if (decoded.loadFromData(data, size)) {
+    // The header's size is read first: the picture is only decoded when it
+    // is of a size worth showing. Decoding aside keeps the last good picture
+    // on screen when a frame is damaged.
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), size);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize claimed = reader.size();
+    Load load = Load::Undecodable;
+    if (claimed.width() > kMaxFrameSide || claimed.height() > kMaxFrameSide) {
+        load = Load::TooLarge;
+    } else if (QImage decoded = reader.read(); !decoded.isNull()) {
         frame = decoded;
         newFrame();
+        load = Load::Shown;
     }
     // While results are shown, the picture changes with the next result.
     if (!seek || m_recognisedSerial == 0)
         repaint();
+    return load;
 }
 
 void CamView::newFrame()

@@ -46,10 +46,18 @@ public:
 
     // Replaces the picture by a black frameWidth x frameHeight frame.
     void resetImage();
+    // What became of a picture handed to loadFrame.
+    enum class Load { Shown, Undecodable, TooLarge };
+    // Largest picture side shown: a few hundred bytes of JPEG can claim a
+    // picture of gigabytes, and the camera sends 640 x 480.
+    static constexpr int kMaxFrameSide = 4096;
+
     // Decodes one encoded picture (JPEG from the camera). Data that does not
-    // decode leaves the previous picture; the view repaints either way, but
-    // while it shows recognition results it repaints with the next result.
-    void loadFrame(const uchar *data, int size);
+    // decode, or whose header claims a side over kMaxFrameSide (refused
+    // before decoding), leaves the previous picture; the view repaints
+    // either way, but while it shows recognition results it repaints with
+    // the next result.
+    Load loadFrame(const uchar *data, int size);
 
     // Runs the mark search (dark mark first, then light) and the QR decoding
     // (dark code first, then light) on the frame. Frames of another size than

@@ -5,6 +5,7 @@
 #include "sheet.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTextStream>
 
 namespace {
@@ -66,7 +67,8 @@ PlotPathList creaseThenCompensatedCut(const PltSolve &solve, const Sections &sec
 PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath, bool rotate,
                                   const RouteOptions &route, int unitsPerMm, bool innerFirst)
 {
-    if (!QFile::exists(filePath)) {
+    const QFileInfo info(filePath);
+    if (!info.isFile() || info.size() > PltSolve::kMaxFileBytes) {
         *this = PreviewSource();
         return {};
     }

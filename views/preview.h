@@ -24,8 +24,9 @@ struct RouteOptions
 // set. With `innerFirst` each section is ordered inner shapes first before
 // it is turned, as a sheet over a link that orders them is prepared
 // (prepareSheet), so the list is in cutting order. Offsets are converted with
-// `unitsPerMm`. A path naming no file gives an empty list, an unreadable or
-// empty file what the plot reader makes of "" (nothing).
+// `unitsPerMm`. A path naming no regular file, or one over
+// PltSolve::kMaxFileBytes, gives an empty list, an unreadable or empty file
+// what the plot reader makes of "" (nothing).
 //
 // The file is read afresh at every call; bytes equal to the ones read last
 // time, with the same rotate setting, are not decoded, parsed and turned

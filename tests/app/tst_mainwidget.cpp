@@ -6,6 +6,7 @@
 #include "../link/mockusb.h" // first: before any Qt header
 
 #include "commandline.h"
+#include "cuttersession.h"
 #include "lineview.h"
 #include "mainwidget.h"
 #include "release.h"
@@ -139,10 +140,9 @@ void TestMainWidget::modeButtonsAndVisibility()
 }
 
 // Each stored field: in the form, after a round trip, from a file holding only
-// the camera group (a missing key reads as empty, 0 or false, except where no
-// widget state matches: devType has no empty item, a radio cannot be cleared).
-// config.ini holds the Wi-Fi pass phrase: a new file is made readable and
-// writable by its owner only, an existing wider one is narrowed.
+// the Wi-Fi name and a number that is not one (the other fields keep the
+// form's values, the number is said). config.ini holds the Wi-Fi pass phrase: a new file is made
+// readable and writable by its owner only, an existing wider one is narrowed.
 void TestMainWidget::storedFields()
 {
     // Qt adds the "User" bits for the calling user; the file's mode is the rest.
@@ -150,20 +150,17 @@ void TestMainWidget::storedFields()
         const QFileDevice::Permissions user = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
         return (QFile(config).permissions() & ~user) == (QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     };
-    enum { Form, Saved, CameraOnly };
+    enum { Form, Saved };
     const QString none;
-    const struct { const char *name; QVariant values[3]; } fields[] = {
-        {"ssid", {"V6", "Shop floor", "Workshop"}}, {"passwd", {"58201946", "p=a;s#s", "s3cret"}},
-        {"ipAddr", {"192.168.137.137", "10.0.0.50", "10.0.0.50"}}, {"devType", {"USB", "RJ45", "USB"}},
-        {"deviceIP", {"192.168.0.100", "172.16.4.20", none}},
-        {"filePath", {none, "/home/操作员/jobs/box; v2.plt", none}},
-        {"knifeOffsetChx", {false, true, false}}, {"knifeOffset", {0.3, 1.2, 0.0}},
-        {"closeOffsetChx", {false, true, false}}, {"closeOffset", {0.5, 2.5, 0.0}},
-        {"matOne", {true, false, true}}, {"matFour", {false, true, false}},
-        {"matSpH", {15.0, 12.34, 0.0}}, {"matSpV", {15.0, 56.78, 0.0}},
-        {"feedDist", {710, 650, 0}}, {"offsetArg", {0, -42, 0}}, {"ejectDist", {800, 1234, 0}},
-        {"smartScan", {false, true, false}}, {"cutOrder", {false, true, false}},
-        {"matrixPlaces", {false, true, false}},
+    const struct { const char *name; QVariant values[2]; } fields[] = {
+        {"ssid", {"V6", "Shop floor"}}, {"passwd", {"58201946", "p=a;s#s"}},
+        {"ipAddr", {"192.168.137.137", "10.0.0.50"}}, {"devType", {"USB", "RJ45"}},
+        {"deviceIP", {"192.168.0.100", "172.16.4.20"}}, {"filePath", {none, "/home/操作员/jobs/box; v2.plt"}},
+        {"knifeOffsetChx", {false, true}}, {"knifeOffset", {0.3, 1.2}},
+        {"closeOffsetChx", {false, true}}, {"closeOffset", {0.5, 2.5}},
+        {"matOne", {true, false}}, {"matFour", {false, true}}, {"matSpH", {15.0, 12.34}}, {"matSpV", {15.0, 56.78}},
+        {"feedDist", {710, 650}}, {"offsetArg", {0, -42}}, {"ejectDist", {800, 1234}},
+        {"smartScan", {false, true}}, {"cutOrder", {false, true}}, {"matrixPlaces", {false, true}},
     };
     {
         static QStringList messages;
@@ -197,10 +194,27 @@ void TestMainWidget::storedFields()
     QVERIFY(ownerOnly());
     const QVariant deviceIP = QSettings(config, QSettings::IniFormat).value("KLOM/deviceIP");
     QCOMPARE(deviceIP.toString(), QStringLiteral("172.16.4.20"));
-    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\npasswd=s3cret\nipAddr=10.0.0.50\n"));
+    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\n[KLOM]\nfeedDist=650mm\n"));
     MainWidget w;
     for (const auto &f : fields)
-        QVERIFY2(field(w, f.name) == f.values[CameraOnly], f.name);
+        QVERIFY2(field(w, f.name) == (qstrcmp(f.name, "ssid") ? f.values[Form] : "Workshop"), f.name);
+    QVERIFY(child<QLabel>(w, "resultText")->text().endsWith(
+        MainWidget::tr("Settings: ignored %1 in %2 (not a number)").arg("KLOM/feedDist=650mm", config)));
+    w.saveSettings(); // the form's, not 0
+    QCOMPARE(QSettings(config, QSettings::IniFormat).value("KLOM/ejectDist").toInt(), 800);
+    // A save that fails (below a regular file: even root cannot) is said in a box naming the file.
+    const QString unwritable = config + QStringLiteral("/config.ini");
+    MainWidget::setSettingsPathOverride(unwritable);
+    const auto back = qScopeGuard([&] { MainWidget::setSettingsPathOverride(config); });
+    QString said;
+    QTimer poll;
+    poll.callOnTimeout([&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+            said = box->text(), box->button(QMessageBox::Ok)->click();
+    });
+    poll.start(20);
+    w.saveSettings();
+    QVERIFY2(said.contains(unwritable), qPrintable(said));
     // The file beside the program, or in the user's config folder where the
     // program's cannot be written.
     const QString user = dir.filePath(QStringLiteral("user"));
@@ -210,8 +224,8 @@ void TestMainWidget::storedFields()
 
 void TestMainWidget::storedChoices()
 {
-    // The mode, and the matrix radio checked (without matrix keys all three
-    // read false, which leaves the form's), with the spacings it shows.
+    // The mode, and the matrix radio checked (without matrix keys the form's
+    // stays), with the spacings it shows.
     const struct { const char *keys; int mode; const char *radio; } rows[] = {
         {"WorkIndex=11", 11, "matOne"},
         {"WorkIndex=12", 0, "matOne"}, // past the table
@@ -234,7 +248,7 @@ void TestMainWidget::storedChoices()
 }
 
 // What a chosen plot file holds, and an action refused for a reason, stay
-// said on the result line.
+// said on the result line; a refused set-up leaves Connect as the link allows.
 void TestMainWidget::resultLineSaysWhy()
 {
     MainWidget w;
@@ -250,6 +264,22 @@ void TestMainWidget::resultLineSaysWhy()
     child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
     QTest::mouseClick(child(w, "connectBtn"), Qt::LeftButton);
     QVERIFY(result->text().endsWith(MainWidget::tr("Camera set-up: the Wi-Fi name is empty")));
+    // A file past the size cap (sparse, so it takes no disk) is not read: said, by Start too.
+    QFile huge(dir.filePath(QStringLiteral("huge.plt")));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(1536LL << 20));
+    huge.close();
+    child<QLineEdit>(w, "filePath")->setText(huge.fileName());
+    QTRY_VERIFY(result->text().endsWith(
+        MainWidget::tr("%1 is too large to be a plot file (%2 MB).").arg("huge.plt").arg(1536)));
+    QTest::mouseClick(child(w, "startBtn"), Qt::LeftButton); // mode 0 over RJ45: the file is checked first
+    QTRY_VERIFY(result->text().endsWith(QCoreApplication::translate(
+        "CutterJobs", "Not started: %1 is too large to be a plot file (%2 MB)").arg("huge.plt").arg(1536)));
+    // A set-up over USB ending with no cutter listed leaves Connect unusable.
+    child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("USB"));
+    auto *session = w.findChild<CutterSession *>();
+    QSignalSpy over(session, &CutterSession::finished);
+    QVERIFY(session->cameraSetup(JobLink::Usb, QStringLiteral("V6"), QString()) && over.wait(5000));
+    QVERIFY(!child(w, "connectBtn")->isEnabled());
 }
 
 // The demo's config.ini (scripts/run) gives every key the program stores, so
@@ -320,6 +350,7 @@ void TestMainWidget::plotFileFromCommandLine()
         {box, idle},
         {missing, QStringLiteral("绘图文件 missing.plt 不存在。")},
         {dir.path(), QFileInfo(dir.path()).fileName() + QStringLiteral(" 是文件夹，不是绘图文件。")},
+        {"/dev/null", QStringLiteral("null 不是普通文件，不是绘图文件。")}, // a device, as a pipe would be
         {locked, root ? idle : QStringLiteral("无法读取绘图文件 locked.plt。")},
     };
     for (const auto &row : rows) {

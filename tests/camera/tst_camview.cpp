@@ -7,7 +7,7 @@
 // window's camera group against the simulated camera (cam-sim) and a fake
 // cutter, both on a loopback address of this test's own, so the fixed ports
 // 5000 and 9100 are free: start and stop, the camera set-up through the
-// cutter, the camera going away.
+// cutter, a picture too large to show, the camera going away.
 #include "camscene.h"
 #include "camview.h"
 #include "cutterjobs.h"
@@ -36,6 +36,7 @@ private slots:
     void newestFrameWins();
     void setUpReply_data();
     void setUpReply();
+    void tooLargePictureRefused();
     void startStopRestartUntilCameraGoes();
 
 private:
@@ -302,6 +303,37 @@ void TestCamView::setUpReply()
     QVERIFY2(result.endsWith(said), qPrintable(result));
 }
 
+// A few hundred bytes whose header claims 46000 x 46000 pixels are refused
+// before decoding, and said; the last good picture stays. Of the frames of
+// one read only the newest is decoded: a huge one before it says nothing.
+void TestCamView::tooLargePictureRefused()
+{
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(qRgb(220, 0, 0));
+    const QByteArray good = encodeCameraJpeg(picture, 80);
+    QByteArray huge = encodeCameraJpeg(picture.scaled(8, 8), 80);
+    const int sof = huge.indexOf("\xFF\xC0"); // baseline frame header: length, precision, height, width
+    QVERIFY(sof > 0);
+    huge.replace(sof + 5, 4, QByteArray("\xB3\xB0\xB3\xB0", 4));
+    QTcpServer camera;
+    const QString fake = address.left(address.lastIndexOf('.')) + ".2";
+    QVERIFY(camera.listen(QHostAddress(fake), 5000));
+    child<QLineEdit>("ipAddr")->setText(fake);
+    child("startCamBtn")->click();
+    QVERIFY(streaming() && camera.waitForNewConnection(1000));
+    QTcpSocket *stream = camera.nextPendingConnection();
+    auto *result = child<QLabel>("resultText");
+    const QImage &shown = child<CamView>("camView")->frame;
+    stream->write(framed(huge) + framed(good)); // one read
+    QTRY_VERIFY(qRed(shown.pixel(5, 5)) > 200);
+    QVERIFY(result->text().endsWith(MainWidget::tr("Camera: showing %1").arg(fake)));
+    const QImage last = shown;
+    stream->write(framed(huge));
+    QTRY_VERIFY(result->text().endsWith(MainWidget::tr("Camera: %1 sent a picture too large to show (over %2 × %2 pixels)")
+                                            .arg(fake).arg(CamView::kMaxFrameSide)));
+    QCOMPARE(shown, last);
+}
+
 // Last, as the camera is switched off for good at its end.
 void TestCamView::startStopRestartUntilCameraGoes()
 {
@@ -324,19 +356,26 @@ void TestCamView::startStopRestartUntilCameraGoes()
     QTRY_VERIFY(!streaming());
     QTest::qWait(300);
     QVERIFY(allBlack(child<CamView>("camView")->frame));
+    auto *result = child<QLabel>("resultText");
+    const QString closed = MainWidget::tr("Camera: %1 closed the stream").arg(address);
+    QVERIFY(!result->text().endsWith(closed)); // the operator stopped it
 
     child("startCamBtn")->click();
     QVERIFY(streaming());
-    // The set-up's click stops the running camera, its second start brings it
-    // back; the stop's late notice must not undo that.
+    // The set-up stops the running camera and starts it at the address it
+    // got; the stop's late notice must not undo that.
     setUpCamera(address.toLatin1());
     QTest::qWait(200);
     QVERIFY(streaming());
     QTRY_VERIFY(!allBlack(child<CamView>("camView")->frame)); // frames come again
 
-    camSim.kill(); // the camera going away ends the stream but keeps the last frame
+    camSim.kill(); // the camera going away ends the stream, keeps the last frame, and is said
     QTRY_VERIFY(!streaming());
-    QVERIFY(!allBlack(child<CamView>("camView")->frame));
+    QVERIFY(!allBlack(child<CamView>("camView")->frame) && result->text().endsWith(closed));
+    // A set-up that finds the camera gone tries it once.
+    QSignalSpy failed(camSocket, &QAbstractSocket::errorOccurred);
+    setUpCamera(address.toLatin1());
+    QCOMPARE(failed.count(), 1);
 }
 
 QTEST_MAIN(TestCamView)
