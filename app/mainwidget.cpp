@@ -722,6 +722,10 @@ void MainWidget::describePlotFile()
         showResult(tr("%1 does not begin with an MD instruction: it cannot be cut").arg(name), true);
         return;
     }
+    if (ui->lineView->paths.isEmpty()) { // Start would refuse it
+        showResult(tr("%1 holds no crease or cut lines: it cannot be cut").arg(name), true);
+        return;
+    }
     const QSize size = parseMdSize(header);
     showResult(tr("%1: %2 paths, %3 × %4 mm")
                    .arg(name)

@@ -657,6 +657,10 @@
         <translation>%1 不是以 MD 指令开头，无法切割</translation>
     </message>
     <message>
+        <source>%1 holds no crease or cut lines: it cannot be cut</source>
+        <translation>%1 中没有压痕线或切割线，无法切割</translation>
+    </message>
+    <message>
         <source>%1: %2 paths, %3 × %4 mm</source>
         <translation>%1：%2 条路径，%3 × %4 毫米</translation>
     </message>

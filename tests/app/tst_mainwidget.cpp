@@ -260,6 +260,11 @@ void TestMainWidget::resultLineSaysWhy()
     child<QLineEdit>(w, "filePath")->setText(plot.fileName());
     QTRY_VERIFY(result->text().endsWith(
         MainWidget::tr("%1: %2 paths, %3 × %4 mm").arg(QStringLiteral("box.plt")).arg(3).arg(100).arg(50)));
+    QVERIFY(plot.open(QIODevice::WriteOnly) && plot.write("MD0,0,4000,2000,3;\nSP2\nPU0,0;PD100,0;\n!PG;\n") > 0);
+    plot.close(); // "SP2" without its ";": nothing to cut
+    child<QLineEdit>(w, "filePath")->setText(plot.fileName() + QLatin1Char(' ')); // read anew
+    child<QLineEdit>(w, "filePath")->setText(plot.fileName());
+    QTRY_VERIFY(result->text().endsWith(MainWidget::tr("%1 holds no crease or cut lines: it cannot be cut").arg("box.plt")));
     child<QLineEdit>(w, "ssid")->clear();
     child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
     QTest::mouseClick(child(w, "connectBtn"), Qt::LeftButton);
