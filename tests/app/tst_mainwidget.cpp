@@ -65,9 +65,9 @@ private:
         QWidget *c = child(w, name);
         return c->metaObject()->userProperty().read(c);
     }
-    bool writeConfig(const QByteArray &text)
+    static bool writeFile(const QString &path, const QByteArray &text)
     {
-        QFile f(config);
+        QFile f(path);
         return f.open(QIODevice::WriteOnly) && f.write(text) == text.size();
     }
 
@@ -86,7 +86,7 @@ void TestMainWidget::languageChoice()
     QCOMPARE(MainWidget::uiLanguage("auto", {"zh-Hans-CN", "en"}), QStringLiteral("zh"));
     QCOMPARE(MainWidget::uiLanguage("auto", {"de-DE", "zh-CN"}), QStringLiteral("en"));
     QCOMPARE(MainWidget::uiLanguage("fr", {}), QStringLiteral("en"));
-    QVERIFY(writeConfig("[UI]\nlanguage=zh\n"));
+    QVERIFY(writeFile(config, "[UI]\nlanguage=zh\n"));
     for (const char *override : {"", "en"}) {
         MainWidget::setLanguageOverride(QString::fromLatin1(override));
         MainWidget w;
@@ -194,7 +194,7 @@ void TestMainWidget::storedFields()
     QVERIFY(ownerOnly());
     const QVariant deviceIP = QSettings(config, QSettings::IniFormat).value("KLOM/deviceIP");
     QCOMPARE(deviceIP.toString(), QStringLiteral("172.16.4.20"));
-    QVERIFY(writeConfig("[WCAM]\nssid=Workshop\n[KLOM]\nfeedDist=650mm\n"));
+    QVERIFY(writeFile(config, "[WCAM]\nssid=Workshop\n[KLOM]\nfeedDist=650mm\n"));
     MainWidget w;
     for (const auto &f : fields)
         QVERIFY2(field(w, f.name) == (qstrcmp(f.name, "ssid") ? f.values[Form] : "Workshop"), f.name);
@@ -234,7 +234,7 @@ void TestMainWidget::storedChoices()
         {"matOne=true\nmatTwo=true\nmatFour=true", 0, "matFour"}, // the later key wins
     };
     for (const auto &row : rows) {
-        QVERIFY(writeConfig(QByteArray("[KLOM]\n") + row.keys + "\n"));
+        QVERIFY(writeFile(config, QByteArray("[KLOM]\n") + row.keys + "\n"));
         MainWidget w;
         QCOMPARE(w.workIndex, row.mode);
         QCOMPARE(child<QLabel>(w, "mode")->toolTip(), w.modeTips.at(row.mode));
@@ -253,17 +253,14 @@ void TestMainWidget::resultLineSaysWhy()
 {
     MainWidget w;
     auto *result = child<QLabel>(w, "resultText");
-    QFile plot(dir.filePath(QStringLiteral("box.plt")));
-    QVERIFY(plot.open(QIODevice::WriteOnly));
-    plot.write("MD0,0,4000,2000,3;\nSP1;PU0,0;PD100,0;\nSP2;PU0,0;PD0,100;PU10,10;PD20,20;\n!PG;\n");
-    plot.close();
-    child<QLineEdit>(w, "filePath")->setText(plot.fileName());
+    const QString plot = dir.filePath(QStringLiteral("box.plt"));
+    QVERIFY(writeFile(plot, "MD0,0,4000,2000,3;\nSP1;PU0,0;PD100,0;\nSP2;PU0,0;PD0,100;PU10,10;PD20,20;\n!PG;\n"));
+    child<QLineEdit>(w, "filePath")->setText(plot);
     QTRY_VERIFY(result->text().endsWith(
         MainWidget::tr("%1: %2 paths, %3 × %4 mm").arg(QStringLiteral("box.plt")).arg(3).arg(100).arg(50)));
-    QVERIFY(plot.open(QIODevice::WriteOnly) && plot.write("MD0,0,4000,2000,3;\nSP2\nPU0,0;PD100,0;\n!PG;\n") > 0);
-    plot.close(); // "SP2" without its ";": nothing to cut
-    child<QLineEdit>(w, "filePath")->setText(plot.fileName() + QLatin1Char(' ')); // read anew
-    child<QLineEdit>(w, "filePath")->setText(plot.fileName());
+    QVERIFY(writeFile(plot, "MD0,0,4000,2000,3;\nSP2\nPU0,0;PD100,0;\n!PG;\n")); // "SP2" without its ";": nothing to cut
+    child<QLineEdit>(w, "filePath")->setText(plot + QLatin1Char(' ')); // read anew
+    child<QLineEdit>(w, "filePath")->setText(plot);
     QTRY_VERIFY(result->text().endsWith(MainWidget::tr("%1 holds no crease or cut lines: it cannot be cut").arg("box.plt")));
     child<QLineEdit>(w, "ssid")->clear();
     child<QComboBox>(w, "devType")->setCurrentText(QStringLiteral("RJ45")); // Connect is usable
@@ -294,13 +291,13 @@ void TestMainWidget::demoConfigHoldsEveryKey()
     MainWidget().saveSettings();
     const QStringList stored = QSettings(config, QSettings::IniFormat).allKeys();
     QCOMPARE(stored.size(), 23); // the 22 form fields and the language
-    QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run")), demo(dir.filePath(QStringLiteral("demo.ini")));
-    QVERIFY(script.open(QIODevice::ReadOnly) && demo.open(QIODevice::WriteOnly));
+    QFile script(QStringLiteral(CUTTERDESK_SOURCE_DIR "/scripts/run"));
+    QVERIFY(script.open(QIODevice::ReadOnly));
     const QByteArray text = script.readAll();
     const int start = text.indexOf("<<INI\n") + 6, end = text.indexOf("\nINI\n", start) + 1;
-    QVERIFY(start > 6 && end > start && demo.write(text.mid(start, end - start)) > 0);
-    demo.close();
-    const QSettings demoSettings(demo.fileName(), QSettings::IniFormat);
+    const QString demo = dir.filePath(QStringLiteral("demo.ini"));
+    QVERIFY(start > 6 && end > start && writeFile(demo, text.mid(start, end - start)));
+    const QSettings demoSettings(demo, QSettings::IniFormat);
     const QSettings defaults(config, QSettings::IniFormat);
     // The demo's own choices: the simulators' address, the sample file, small gaps.
     const QStringList chosen{"WCAM/ipAddr", "KLOM/devType", "KLOM/deviceIP", "KLOM/filePath",
@@ -458,21 +455,20 @@ void TestMainWidget::plotFileDroppedAnywhere()
 }
 
 // Mode 6 with the link type RJ45 (auto-feed ignores it). First another
-// program holds the cutter's node: Start ends at once, nothing is sent, and
-// the state line says why instead of "Idle...". Then two sheets to cut and
-// one in the container: the first is cut, the paper check of the second
-// raises the box, and Cancel ends the job.
+// program holds the cutter's node: the state line says why instead of
+// "Idle..." (that the link sends nothing and ends at once is tst_link's).
+// Then two sheets to cut and one in the container: the first is cut, the
+// paper check of the second raises the box, and Cancel ends the job (what is
+// sent around the box is tst_jobs' "6, Cancel ends").
 void TestMainWidget::autoFeedRunCountsDownUntilCancel()
 {
     MockUsb bed;
     QVERIFY2(MockUsb::inMockEnvironment(), "run this test under umockdev-wrapper");
     QStandardPaths::setTestModeEnabled(true); // the run log goes to a test folder
     const auto normalPaths = qScopeGuard([] { QStandardPaths::setTestModeEnabled(false); });
-    QFile plot(dir.filePath("autofeed.plt")), ini(config);
-    QVERIFY(plot.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
-    plot.write("MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n");
-    ini.write("[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.fileName().toUtf8() + "\n");
-    plot.close(), ini.close();
+    const QString plot = dir.filePath("autofeed.plt");
+    QVERIFY(writeFile(plot, "MD0,0,4000,3000,3;\nSP2;\nPU400,400;PD3600,400,3600,2600;\n!PG;\n"));
+    QVERIFY(writeFile(config, "[KLOM]\nWorkIndex=6\ndevType=RJ45\nfilePath=" + plot.toUtf8() + "\n"));
     CutterSimServer sim;
     sim.cutter().config().busyMs = 0;
     sim.cutter().config().sheets = 1;
@@ -489,13 +485,9 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
         QFile other(node);
         QVERIFY(other.open(QIODevice::ReadWrite | QIODevice::Unbuffered));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^The cutter is in use by another program"));
-        QElapsedTimer clock;
-        clock.start();
         QTest::mouseClick(start, Qt::LeftButton);
         QTRY_COMPARE(state->text(),
                      QCoreApplication::translate("MainWidget", "The cutter is in use by another program"));
-        QVERIFY(clock.elapsed() < 1000);
-        QVERIFY(sim.cutter().instructions().isEmpty());
         QVERIFY(allEnabled(window, true));
         QCOMPARE(count->value(), 2);
         QVERIFY(result->text().endsWith(QCoreApplication::translate("CutterJobs", "%1: %2").arg(
@@ -520,8 +512,6 @@ void TestMainWidget::autoFeedRunCountsDownUntilCancel()
     QTest::mouseClick(start, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(start->text(), QCoreApplication::translate("MainWidget", "Start"), 30000);
 
-    QCOMPARE(sim.cutter().finishedSheets().size(), 1);
-    QCOMPARE(sim.cutter().instructions().last(), QStringLiteral("CMD:108")); // none after Cancel
     QCOMPARE(title, QCoreApplication::translate("MainWidget", "No Paper..."));
     QCOMPARE(count->value(), 1);
     QCOMPARE(state->text(), QCoreApplication::translate("MainWidget", "Idle..."));

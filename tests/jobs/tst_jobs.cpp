@@ -567,42 +567,55 @@ void TestJobs::runs_data()
     // at once; no reply is made up (a position query left unanswered must not
     // move the carriage); a sheet not finished is not counted. `after`: all
     // that is sent from then on.
+    // "lost": the link goes while the cutter owes a reply, busy 1 s with the
+    // text (the poll would be answered over a new connection), or at the QR
+    // read when `at` is empty; no sheet is taken for cut, however the wait
+    // ends. `ended` and the log `line` are given for those.
     const auto interrupted = [logs](JobLink link, int run, const QString &at, const QString &kind,
-                                    const QString &after, const QString &sheets, int waits) {
+                                    const QString &after, const QString &sheets, int waits,
+                                    const QString &lostEnded = {}, const QString &line = {}) {
+        const bool hangUp = kind == "hang up" || (kind == "lost" && link == N);
+        const bool unplug = kind == "unplug" || (kind == "lost" && link == U);
         const auto setUp = [=](Rig &r) {
             r.host.settings.feed.sheetsLeft = 3;
             r.host.presses = 1;
-            r.sim->cutter().config().busyMs = kind == "stop" ? 1200 : 0;
+            r.sim->cutter().config().busyMs = kind == "stop" ? 1200 : kind == "lost" ? 1000 : 0;
             // Unplugged by the device itself once it has answered `at` (the
             // sixth command of a sheet), on its own thread; the hook below tidies the udev tree.
             r.sim->faults().dropAfter = kind == "unplug" ? 6 : 0;
-            r.onInstruction = [&r, at, kind](const QString &instruction) {
-                if (r.mark >= 0 || instruction != at)
-                    return;
-                r.mark = r.received().size();
+            const auto interrupt = [&r, kind, hangUp, unplug] {
                 if (kind == "stop")
                     r.stop();
-                r.sim->faults().silent = kind == "silent" || kind == "hang up";
+                r.sim->faults().silent = kind == "silent" || hangUp;
                 if (kind == "silent")
                     r.later(200, [&r] { r.stop(); });
-                if (kind == "hang up") // the connection drops instead of the next reply
+                if (hangUp) // the connection drops instead of the next reply
                     r.later(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
-                if (kind == "unplug")
+                if (unplug)
                     r.later(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
+            };
+            if (at.isEmpty())
+                return r.mark = 0, interrupt();
+            r.onInstruction = [&r, at, interrupt](const QString &instruction) {
+                if (r.mark < 0 && instruction == at)
+                    r.mark = r.received().size(), interrupt();
             };
         };
         return Case{link, run, setUp, "", sheets, {}, [=](Rig &r) {
             QVERIFY(r.mark >= 0 && r.clock.elapsed() < CutterLink::kSilenceMs + 2000);
             QVERIFY(kind != "stop" || r.clock.elapsed() >= 1000); // waited, not abandoned
             QCOMPARE(r.host.triggerWaits, waits);
-            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent" || kind == "hang up");
+            QCOMPARE(r.host.states.contains("Waiting for the cutter..."), kind == "silent" || hangUp);
             const QString sent = r.received().mid(r.mark);
             QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(after)).match(sent).hasMatch(),
                      qPrintable(sent));
             const QString ended = kind == "stop" ? "Stopped by the operator (" // a live cutter: its sheet is finished
+                : kind == "lost"                  ? lostEnded
                 : kind == "unplug"                ? "Ended: the USB cutter is gone ("
                                                   : "Ended: the cutter stopped answering (";
             QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
+            if (!line.isEmpty())
+                logs({line})(r);
             if (kind == "unplug") { // plugged back under another node: the same link cuts again
                 r.sim->faults().dropAfter = 0;
                 r.sim->usbNode()->plug();
@@ -623,37 +636,12 @@ void TestJobs::runs_data()
     QTest::newRow("no reply to the position query") << interrupted(N, 3, "CMD:10", "hang up", "CMD:203;", "+", 1);
     QTest::newRow("silent at the pre-feed check") << interrupted(U, 9, "CMD:5", "silent", "CMD:108;", "", 0);
     QTest::newRow("unplugged during the cut") << interrupted(U, 6, "CMD:202", "unplug", ".*", "", 0);
-
-    // The link lost while the cutter owes a reply: after the text (the poll
-    // would be answered over a new connection), or at the QR read (the first
-    // instruction: `at` empty). No sheet is taken for cut, however the wait ends.
-    const auto lost = [logs](JobLink link, int mode, const QString &at, const QString &ended, const QString &line) {
-        return Case{link, mode, [=](Rig &r) {
-            r.sim->cutter().config().busyMs = 1000; // the cutter goes while it works
-            const auto loseIt = [&r, link] {
-                if (link == U)
-                    return r.later(0, [&r] { r.bed.unplug(r.device), r.sim->hangUp(); });
-                r.sim->faults().silent = true; // from the next reply on
-                r.later(200, [&r] { r.sim->dropConnection(), r.sim->faults().silent = false; });
-            };
-            if (at.isEmpty())
-                return loseIt();
-            r.onInstruction = [&r, at, loseIt](const QString &instruction) {
-                if (r.mark < 0 && instruction == at)
-                    r.mark = 0, loseIt();
-            };
-        }, "", at.isEmpty() ? "" : "+", {}, [=](Rig &r) {
-            QVERIFY2(r.host.results.value(0).startsWith(ended), qPrintable(r.host.results.value(0)));
-            logs({line})(r);
-        }};
-    };
-    const QString connectionLost = "Ended: the connection to the cutter was lost (";
-    QTest::newRow("connection lost after the text")
-        << lost(N, 0, "!PG", connectionLost, "01|127.0.0.1|base.plt|||cutter lost");
-    QTest::newRow("USB cutter gone after the text")
-        << lost(U, 0, "!PG", "Ended: the USB cutter is gone (", "01|1-2:1.0|base.plt|||cutter lost");
-    QTest::newRow("connection lost at the QR read")
-        << lost(N, 4, "", "Ended: the cutter stopped answering (", "05|127.0.0.1|base.plt|||cutter lost");
+    QTest::newRow("connection lost after the text") << interrupted(N, 0, "!PG", "lost", ".*", "+", 0,
+        "Ended: the connection to the cutter was lost (", "01|127.0.0.1|base.plt|||cutter lost");
+    QTest::newRow("USB cutter gone after the text") << interrupted(U, 0, "!PG", "lost", ".*", "+", 0,
+        "Ended: the USB cutter is gone (", "01|1-2:1.0|base.plt|||cutter lost");
+    QTest::newRow("connection lost at the QR read") << interrupted(N, 4, "", "lost", ".*", "", 0,
+        "Ended: the cutter stopped answering (", "05|127.0.0.1|base.plt|||cutter lost");
     QTest::newRow("QR, no code") << Case{N, 4, codes({"NOQR;"}, 1), "CMD:101;", "", {}, [=](Rig &r) {
         QVERIFY(r.host.lastFailed && r.host.results.value(0) == "Not cut: the cutter found no QR code");
         logs({"05|127.0.0.1|base.plt|NOQR;||uncut: no QR file"})(r);

@@ -74,7 +74,6 @@ private slots:
     void driverModelKeepsUsblpRules();
     void repliesStaleRepliesAndAnotherProgram();
     void nodeHeldUntilUnpluggedOrLetGo();
-    void stopAbandonsWriteNotTaken();
     void hotplugRefreshKeepsJobCutter();
     void eachReadTakesOneReplyAsItCame();
     void wakeAndCancelEndWaits();
@@ -197,7 +196,7 @@ void TestLink::repliesStaleRepliesAndAnotherProgram()
 // from the first use, so that answer is read; presence checks and the device
 // list do not open it again. Unplugged: every operation ends at once and the
 // node is let go; plugged back (under another lpN), the same link uses the
-// cutter again. Selecting another cutter lets it go.
+// cutter again. (Selecting another cutter lets it go: see above.)
 void TestLink::nodeHeldUntilUnpluggedOrLetGo()
 {
     SimConfig config;
@@ -235,32 +234,6 @@ void TestLink::nodeHeldUntilUnpluggedOrLetGo()
     QCOMPARE(usb.readReply(), QStringLiteral("FREE;"));
     QCOMPARE(usb.waitFree(), WaitOutcome::Done);
     QVERIFY(usb.holdsNode());
-    const int closes = sim.usbNode()->counters().closes;
-    usb.setDevice(QStringLiteral("1-3:1.0"));
-    QVERIFY(!usb.holdsNode());
-    QTRY_COMPARE(sim.usbNode()->counters().closes, closes + 1);
-}
-
-void TestLink::stopAbandonsWriteNotTaken()
-{
-    ScriptedCutter cutter;
-    QVERIFY(cutter.start());
-    cutter.node.setStalled(true); // the cutter takes nothing more
-    UsbOperate usb;
-    QElapsedTimer clock;
-    plugCutter(usb, cutter.node.path(), clock);
-    usb.setStopCondition([&] { return clock.elapsed() > 300; });
-    const int closes = cutter.node.counters().closes;
-    QLoggingCategory::setFilterRules(QStringLiteral("default.warning=false"));
-    const bool sent = usb.sendCmd(QString(1 << 20, QLatin1Char('X')));
-    QLoggingCategory::setFilterRules(QString());
-    QVERIFY(!sent && usb.abandoned());
-    QVERIFY(!usb.holdsNode()); // closing the node cancelled the write in flight
-    QTRY_COMPARE(cutter.node.counters().closes, closes + 1); // the driver has seen the close
-    cutter.node.setStalled(false);
-    usb.setStopCondition(nullptr);
-    QVERIFY(usb.sendCmd(QStringLiteral("CMD:5;")));
-    QCOMPARE(cutter.received, QByteArray("CMD:5;")); // nothing of the stopped text
 }
 
 // The list holds the attached cutter interfaces (0483:5710, interface 00)
@@ -407,21 +380,37 @@ void TestLink::wakeAndCancelEndWaits()
 
 // Stop while the cutter takes no more of a long text: the rest is never sent
 // (it would be cut once the cutter reads again), and the next command goes
-// whole over a new connection instead of landing inside the old text.
+// whole: over USB the node is closed, which cancels the write in flight; over
+// the network on a new connection instead of landing inside the old text.
 void TestLink::stopDropsWhatTheCutterDidNotTake()
 {
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.warning=false"));
+    const auto logAgain = qScopeGuard([] { QLoggingCategory::setFilterRules(QString()); });
+    ScriptedCutter cutter;
+    QVERIFY(cutter.start());
+    cutter.node.setStalled(true);
+    UsbOperate usb;
+    QElapsedTimer clock;
+    plugCutter(usb, cutter.node.path(), clock);
+    usb.setStopCondition([&] { return clock.elapsed() > 300; });
+    const int closes = cutter.node.counters().closes;
+    QVERIFY(!usb.sendCmd(QString(1 << 20, QLatin1Char('X'))) && usb.abandoned());
+    QVERIFY(!usb.holdsNode());
+    QTRY_COMPARE(cutter.node.counters().closes, closes + 1); // the driver has seen the close
+    cutter.node.setStalled(false);
+    usb.setStopCondition(nullptr);
+    QVERIFY(usb.sendCmd(QStringLiteral("CMD:5;")));
+    QCOMPARE(cutter.received, QByteArray("CMD:5;")); // nothing of the stopped text
+
     NetRig rig;
     QVERIFY(rig.connected);
     rig.sim.faults().stalled = true;
     const QString text(16 << 20, QLatin1Char('X')); // more than the kernel's buffers hold
-    QElapsedTimer clock;
     clock.start();
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false\ndefault.warning=false"));
     QVERIFY(rig.net.call([&](RJ45Socket &l) {
         l.setStopCondition([&clock] { return clock.elapsed() > 300; });
         return !l.sendCmd(text) && l.abandoned();
     }));
-    QLoggingCategory::setFilterRules(QString());
     rig.sim.resumeReading();
     QTest::qWait(300);
     // What was already in the cutter's buffers (a closed connection would
