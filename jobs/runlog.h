@@ -16,7 +16,7 @@ struct RunRecord
         CutterLost,    // "cutter lost"
     };
 
-    QDateTime start; // when the sheet began; any time spec, written as local time with its offset
+    QDateTime start; // when the sheet began, in any time zone; written as local time with its offset
     QDateTime end;   // when it ended; the seconds column is end - start
     int mode = 0;    // work mode 0..11; the log writes 01..12 and the mode's English title
     QString link;    // the USB interface name ("1-2:1.0") or the cutter's address

@@ -1,7 +1,6 @@
 #include "pltsolve.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <algorithm>
@@ -22,11 +21,10 @@ PltSolve::PltSolve(QObject *parent)
 
 QString PltSolve::readPlotFile(const QString &path) const
 {
-    // Not a pipe or device (opening one may wait, reading it may never end).
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    if (path.isEmpty() || !isPlotFileSized(QFileInfo(path)))
         return QString();
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text) || file.size() > kMaxFileBytes)
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return QString();
     QTextStream stream(&file);
     return stream.readAll();

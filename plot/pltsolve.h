@@ -1,4 +1,5 @@
 #pragma once
+#include <QFileInfo>
 #include <QLineF>
 #include <QList>
 #include <QVector>
@@ -81,6 +82,9 @@ public:
     // Largest plot file read, in bytes. Its text takes twice that, and the
     // paths made of it more; plot files are megabytes.
     static constexpr qint64 kMaxFileBytes = 256LL * 1024 * 1024;
+    // A regular file (not a pipe or device: opening one may wait, reading it
+    // may never end) of at most kMaxFileBytes: one the reader takes.
+    static bool isPlotFileSized(const QFileInfo &info) { return info.isFile() && info.size() <= kMaxFileBytes; }
     // Whole megabytes of a file size, as the refusals say it.
     static qint64 megabytes(qint64 bytes) { return bytes / (1024 * 1024); }
 

@@ -27,8 +27,8 @@ Sections parseSections(const PltSolve &solve, const QString &text, bool rotate, 
         parsed.cut = solve.orderInnerFirst(parsed.cut);
     }
     if (rotate) {
+        const double height = parsed.design.height();
         parsed.design.transpose();
-        const double height = parseMdSize(solve.splitSections(text).at(0)).height();
         parsed.crease = solve.flipY(solve.transposeXY(parsed.crease), height);
         parsed.cut = solve.flipY(solve.transposeXY(parsed.cut), height);
     }
@@ -67,8 +67,7 @@ PlotPathList creaseThenCompensatedCut(const PltSolve &solve, const Sections &sec
 PlotPathList PreviewSource::paths(const PltSolve &solve, const QString &filePath, bool rotate,
                                   const RouteOptions &route, int unitsPerMm, bool innerFirst)
 {
-    const QFileInfo info(filePath);
-    if (!info.isFile() || info.size() > PltSolve::kMaxFileBytes) {
+    if (!PltSolve::isPlotFileSized(QFileInfo(filePath))) {
         *this = PreviewSource();
         return {};
     }
